@@ -1,0 +1,7 @@
+# Cross-build for 32-bit Windows, the release target.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
+# SSE2 arithmetic rounds every double operation to 64 bits; x87 would keep 80-bit intermediates.
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the i686 and x86_64 Windows builds under Wine, and the host build of
+# the platform-independent core under AddressSanitizer and UBSan. Installs what it needs first.
+# Usage: scripts/test.sh [preset...]   (default: i686 x86_64 host)
+set -uo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh || exit 1
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(i686 x86_64 host)
+
+source scripts/wine-env.sh
+trap wine_env_down EXIT
+wine_env_up
+
+passed=0
+failed=0
+status=0
+for preset in "${presets[@]}"; do
+  echo "== $preset"
+  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
+    echo "$preset: build failed"
+    status=1
+    continue
+  fi
+  log=$(mktemp)
+  ctest --preset "$preset" -j "$(nproc)" 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log")
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    echo "$preset: ctest ran no test"
+    status=1
+    continue
+  fi
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+  bad=$(sed -E 's/.*, ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+done
+echo
+echo "all presets (${presets[*]}): $passed passed, $failed failed"
+exit $status
