@@ -222,4 +222,21 @@ TEST(StringBufferAllocationTest, BuildingASentenceAllocatesOnlyTheTargetBlock) {
   StringAssign(&target, nullptr);
 }
 
+// Reserves length bytes in a fresh buffer on a heap that cannot grow past 64 KiB.
+void ReserveOnSmallHeap(int32_t length) {
+  StringHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 64 * 1024);
+  StringBuffer.text = static_cast<char*>(HeapAlloc(StringHeap, HEAP_NO_SERIALIZE, 16));
+  StringBuffer.used = 0;
+  StringBuffer.capacity = 16;
+  StringBufferReserve(length, 0);
+}
+
+// Growth that the heap cannot supply, or that would not fit the 32-bit capacity, ends the
+// process with exit code 3 instead of handing out a pointer into too small a block.
+TEST(StringBufferDeathTest, GrowthThatCannotBeMadeEndsTheProcess) {
+  for (int32_t length : {100000, INT32_MAX - 8}) {
+    EXPECT_EXIT(ReserveOnSmallHeap(length), testing::ExitedWithCode(3), "") << length;
+  }
+}
+
 }  // namespace
