@@ -93,11 +93,7 @@ int StringEqual(const char* a, const char* b) {
 }
 
 void StringBlockCopy(char* destination, const char* source, int32_t length) {
-  if (length <= 0) {
-    // Mirrors the word copy: no bytes move, but the NUL still lands at destination + length.
-    if (length == 0) destination[0] = '\0';
-    return;
-  }
+  if (length < 0) return;  // no text, and no place for a NUL in front of the destination
   memcpy(destination, source, static_cast<size_t>(length));
   destination[length] = '\0';
 }

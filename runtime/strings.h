@@ -75,5 +75,5 @@ void StringBufferAppend(const char* text);
 int StringEqual(const char* a, const char* b);
 
 // Copies length bytes from source to destination and writes a NUL behind them. Nothing is read
-// beyond source + length; nothing is copied for length <= 0.
+// beyond source + length. A negative length copies and writes nothing.
 void StringBlockCopy(char* destination, const char* source, int32_t length);

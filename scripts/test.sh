@@ -40,5 +40,6 @@ for preset in "${presets[@]}"; do
   failed=$((failed + bad))
 done
 echo
-echo "all presets (${presets[*]}): $passed passed, $failed failed"
+echo "presets: ${presets[*]}"
+echo "total: $passed passed, $failed failed"
 exit $status
