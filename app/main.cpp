@@ -1,6 +1,6 @@
 // The program's entry point. The runtime starts and ends; the dialogs and windows of the
 // assessment join this sequence as their layers are built.
-#include "runtime/startup.h"
+#include "frame/startup.h"
 
 int main() {
   RuntimeStart();

@@ -1,7 +1,7 @@
 #include "requester/input_requester.h"
 
 #include "runtime/memory.h"
-#include "runtime/startup.h"
+#include "runtime/instance.h"
 #include "runtime/strings.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "requester/input_requester.h"
 
-#include "runtime/startup.h"
+#include "runtime/instance.h"
 #include "runtime/strings.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Test entry for the Windows runtime: the real start-up sequence, as the program runs it.
-#include "runtime/startup.h"
+#include "frame/startup.h"
 
 #include <gtest/gtest.h>
 

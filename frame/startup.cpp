@@ -1,4 +1,4 @@
-#include "runtime/startup.h"
+#include "frame/startup.h"
 
 #include "runtime/memory.h"
 #include "runtime/registry.h"
@@ -6,8 +6,6 @@
 
 #include <commctrl.h>
 #include <objbase.h>
-
-HINSTANCE ModuleInstance;
 
 namespace {
 

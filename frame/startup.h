@@ -1,10 +1,7 @@
 // The process frame: start-up of every runtime layer, in one fixed order, and the one way out.
 #pragma once
 
-#include <windows.h>
-
-// The module instance handle, recorded by RuntimeStart; null before.
-extern HINSTANCE ModuleInstance;
+#include "runtime/instance.h"
 
 // The first statement of the program: records the instance handle, makes the MainHeap and runs
 // the layers' start routines in order. Called once. A heap or layer record that cannot be made

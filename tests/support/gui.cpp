@@ -1,0 +1,202 @@
+#include "tests/support/gui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kTestWindowClass[] = "GuiTestWindow";
+constexpr char kLogProperty[] = "GuiMessageLog";
+
+// The class procedure: the window's own procedure rides in its user data, set right after
+// creation; messages before that go to the default procedure.
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (proc) return CallWindowProcA(proc, window, message, wParam, lParam);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TestClassRegister() {
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof info;
+  if (GetClassInfoExA(GetModuleHandleA(nullptr), kTestWindowClass, &info)) return;
+  info.lpfnWndProc = TestWindowProc;
+  info.hInstance = GetModuleHandleA(nullptr);
+  info.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  info.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  info.lpszClassName = kTestWindowClass;
+  EXPECT_TRUE(RegisterClassExA(&info)) << "error " << GetLastError();
+}
+
+}  // namespace
+
+HWND TestWindowCreate(WNDPROC proc, int x, int y, int width, int height, DWORD style) {
+  TestClassRegister();
+  RECT outer = {0, 0, width, height};
+  AdjustWindowRect(&outer, style & ~WS_VISIBLE, FALSE);
+  HWND window = CreateWindowExA(0, kTestWindowClass, "Test", style & ~WS_VISIBLE, x, y,
+                                outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  EXPECT_NE(window, nullptr) << "error " << GetLastError();
+  if (!window) return nullptr;
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(proc));
+  if (style & WS_VISIBLE) {
+    ShowWindow(window, SW_SHOWNORMAL);
+    EXPECT_TRUE(ForegroundMake(window));
+  }
+  return window;
+}
+
+HWND TestControlCreate(HWND parent, const char* className, const char* text, DWORD style, int x,
+                       int y, int width, int height, int id) {
+  HWND control = CreateWindowExA(0, className, text, style | WS_CHILD, x, y, width, height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleA(nullptr), nullptr);
+  EXPECT_NE(control, nullptr) << className << ", error " << GetLastError();
+  return control;
+}
+
+bool ForegroundMake(HWND window) {
+  SetForegroundWindow(window);
+  return PumpUntil([&] { return GetForegroundWindow() == window; });
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (done()) return true;
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeoutMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed < 10 ? timeoutMs - elapsed : 10,
+                              QS_ALLINPUT);
+  }
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+void InputSend(std::vector<INPUT> inputs) {
+  UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  EXPECT_EQ(sent, inputs.size()) << "SendInput, error " << GetLastError();
+}
+
+INPUT KeyInput(WORD virtualKey, DWORD flags) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = flags;
+  return input;
+}
+
+void KeyPress(WORD virtualKey) {
+  InputSend({KeyInput(virtualKey, 0), KeyInput(virtualKey, KEYEVENTF_KEYUP)});
+}
+
+void KeyPressWith(WORD modifier, WORD virtualKey) {
+  InputSend({KeyInput(modifier, 0), KeyInput(virtualKey, 0), KeyInput(virtualKey, KEYEVENTF_KEYUP),
+             KeyInput(modifier, KEYEVENTF_KEYUP)});
+}
+
+// Each byte of Latin-1 is the Unicode code point of the same number.
+void TextType(const char* text) {
+  std::vector<INPUT> inputs;
+  for (const char* c = text; *c; ++c) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = static_cast<unsigned char>(*c);
+    input.ki.dwFlags = KEYEVENTF_UNICODE;
+    inputs.push_back(input);
+    input.ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  if (!inputs.empty()) InputSend(inputs);
+}
+
+INPUT MouseInput(LONG x, LONG y, DWORD flags) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return input;
+}
+
+void MouseMove(LONG x, LONG y) { InputSend({MouseInput(x, y, 0)}); }
+void MouseDown(LONG x, LONG y) { InputSend({MouseInput(x, y, MOUSEEVENTF_LEFTDOWN)}); }
+void MouseUp(LONG x, LONG y) { InputSend({MouseInput(x, y, MOUSEEVENTF_LEFTUP)}); }
+
+void MouseClickAt(LONG x, LONG y) {
+  InputSend({MouseInput(x, y, MOUSEEVENTF_LEFTDOWN), MouseInput(x, y, MOUSEEVENTF_LEFTUP)});
+}
+
+void MouseClickOn(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MouseClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+MessageLog::MessageLog(HWND window) : window_(window) {
+  SetPropA(window, kLogProperty, this);
+  oldProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure)));
+}
+
+MessageLog::~MessageLog() {
+  if (!IsWindow(window_) || GetPropA(window_, kLogProperty) != this) return;
+  SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc_));
+  RemovePropA(window_, kLogProperty);
+}
+
+LRESULT CALLBACK MessageLog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* log = static_cast<MessageLog*>(GetPropA(window, kLogProperty));
+  if (!log) return DefWindowProcA(window, message, wParam, lParam);
+  MSG entry = {};
+  entry.hwnd = window;
+  entry.message = message;
+  entry.wParam = wParam;
+  entry.lParam = lParam;
+  log->messages_.push_back(entry);
+  WNDPROC oldProc = log->oldProc_;
+  if (message == WM_NCDESTROY) {
+    // The window goes: give it its procedure back so the log's destructor has nothing to undo.
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
+    RemovePropA(window, kLogProperty);
+  }
+  return CallWindowProcA(oldProc, window, message, wParam, lParam);
+}
+
+std::vector<UINT> MessageLog::Numbers(std::vector<UINT> only) const {
+  std::vector<UINT> numbers;
+  for (const MSG& m : messages_) {
+    bool wanted = only.empty();
+    for (UINT o : only) wanted = wanted || o == m.message;
+    if (wanted) numbers.push_back(m.message);
+  }
+  return numbers;
+}
+
+size_t MessageLog::Count(UINT message) const {
+  size_t count = 0;
+  for (const MSG& m : messages_) count += m.message == message;
+  return count;
+}
+
+RECT ClientRectOnScreen(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+RECT RectInParent(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}

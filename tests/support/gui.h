@@ -1,0 +1,84 @@
+// Driving real windows on the test display: plain test windows, real input through SendInput,
+// deadline-bound waiting, and a record of the messages a window received.
+//
+// Everything runs on the test's thread, which owns the windows it makes. Input goes to whatever
+// window is in the foreground, so GUI tests never run in parallel (CTest's "display" lock).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+// How long any wait for the platform may take before a test gives up.
+constexpr DWORD kGuiDeadlineMs = 5000;
+
+// A top-level window of the test class "GuiTestWindow" with the given client size at the outer
+// position x, y. Its messages go to proc, or to DefWindowProcA when proc is null. The window is
+// shown and brought to the foreground unless the style lacks WS_VISIBLE. The caller destroys it.
+HWND TestWindowCreate(WNDPROC proc, int x, int y, int width, int height,
+                      DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+
+// A child control of parent (class "Button", "Edit", "Static", ...) at client position x, y.
+HWND TestControlCreate(HWND parent, const char* className, const char* text, DWORD style, int x,
+                       int y, int width, int height, int id = 0);
+
+// Makes window the foreground window and waits until the platform says it is.
+bool ForegroundMake(HWND window);
+
+// Dispatches this thread's messages until done() holds or the deadline passes; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = kGuiDeadlineMs);
+
+// Dispatches whatever arrives for ms milliseconds; for letting the queue settle, never as proof.
+void PumpFor(DWORD ms);
+
+// Real input, as a user gives it. Each call sends its events in one SendInput call and fails the
+// test when the platform takes fewer than sent.
+void InputSend(std::vector<INPUT> inputs);
+INPUT KeyInput(WORD virtualKey, DWORD flags);
+void KeyPress(WORD virtualKey);
+// The key pressed while modifier (VK_SHIFT, VK_CONTROL, VK_MENU) is held.
+void KeyPressWith(WORD modifier, WORD virtualKey);
+// Types Latin-1 text as characters, independent of the keyboard layout.
+void TextType(const char* text);
+
+// Mouse events at absolute screen coordinates. Every event carries its point: a late pointer
+// event from the display can otherwise move the cursor between a move and a press.
+INPUT MouseInput(LONG x, LONG y, DWORD flags);
+void MouseMove(LONG x, LONG y);
+void MouseDown(LONG x, LONG y);
+void MouseUp(LONG x, LONG y);
+void MouseClickAt(LONG x, LONG y);
+// A left click in the middle of window's rectangle.
+void MouseClickOn(HWND window);
+
+// Records the messages a window receives, by subclassing it for the log's lifetime. One log per
+// window at a time; the window must outlive the log or be destroyed while it runs (the log then
+// stops recording).
+class MessageLog {
+ public:
+  explicit MessageLog(HWND window);
+  ~MessageLog();
+  MessageLog(const MessageLog&) = delete;
+  MessageLog& operator=(const MessageLog&) = delete;
+
+  // Every message received so far, in order; window, message, wParam and lParam are filled.
+  const std::vector<MSG>& Messages() const { return messages_; }
+  // The message numbers of the messages received so far, in order, limited to those listed
+  // (all when the list is empty).
+  std::vector<UINT> Numbers(std::vector<UINT> only = {}) const;
+  size_t Count(UINT message) const;
+  void Clear() { messages_.clear(); }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND window_;
+  WNDPROC oldProc_;
+  std::vector<MSG> messages_;
+};
+
+// The client rectangle of window in screen coordinates.
+RECT ClientRectOnScreen(HWND window);
+// window's rectangle in the client coordinates of its parent.
+RECT RectInParent(HWND window);
