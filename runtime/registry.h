@@ -21,7 +21,9 @@ extern HANDLE ListHeap;
 
 // Called when an ObjectSlot call is about to hand out a number: destroys whatever object still
 // bears it (and does nothing when the number is free).
-using ObjectSlotCallback = void (*)(int32_t number);
+// It takes the pointer-sized number type of the operations by number (WindowClose, GadgetFree),
+// which also accept dynamic handles; the registry only ever passes numbers from 0 up.
+using ObjectSlotCallback = void (*)(intptr_t number);
 
 // One table per kind of numbered object, a zero-filled MainHeap record that lives until the
 // MainHeap is destroyed. An entry is live while its first pointer-sized field is nonzero, so

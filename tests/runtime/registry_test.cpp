@@ -16,7 +16,7 @@ struct Record {
 };
 
 std::vector<int32_t> slotCalls;
-void RecordSlotCall(int32_t number) {
+void RecordSlotCall(intptr_t number) {
   slotCalls.push_back(number);
 }
 
