@@ -89,10 +89,18 @@ ProgramProcess::~ProgramProcess() {
 
 bool ProgramProcess::Await(const std::function<bool()>& done, const std::string& what,
                            const std::function<std::string()>& seen) {
+  // The end is taken before the state, so that a state reached just as the program ends (its
+  // end, above all) still counts.
   bool ended = false;
-  if (PumpUntil([&] { return done() || (ended = Ended()); }, kProgramDeadlineMs) && !ended) {
-    return true;
-  }
+  bool reached = false;
+  PumpUntil(
+      [&] {
+        ended = Ended();
+        reached = done();
+        return reached || ended;
+      },
+      kProgramDeadlineMs);
+  if (reached) return true;
   DWORD exitCode = 0;
   GetExitCodeProcess(info_.hProcess, &exitCode);
   ADD_FAILURE() << "awaited " << what << "; "
@@ -188,8 +196,15 @@ bool DialogAnswer(ProgramProcess& program, const char* title, const char* text, 
 bool OptionChoose(ProgramProcess& program, int option, const ProgramHook& hook) {
   HWND choice = program.WindowAwait(kWindowClass, kChoiceTitle);
   if (!choice) return false;
-  if (!program.Await([&] { return GetDlgItem(choice, 0) && GetDlgItem(choice, 1); },
-                     "both options in the choice window")) {
+  // A click that arrives while the new window is still being activated can lose its button-up
+  // to the activation; a person, too, clicks what is shown and drawn.
+  if (!program.Await(
+          [&] {
+            return GetDlgItem(choice, 0) && GetDlgItem(choice, 1) &&
+                   GetForegroundWindow() == choice;
+          },
+          "both options in the choice window, in the foreground") ||
+      !WindowPaintedAwait(choice)) {
     return false;
   }
   if (hook) hook(ProgramStep::ChoiceShown, choice);
