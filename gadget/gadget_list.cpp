@@ -69,6 +69,7 @@ bool ListWindowAdopt(HWND window, HWND previous) {
     MemoryFree(record);
     return false;
   }
+  // Fails for a handle that is no (longer a) window.
   if (!SetPropA(window, StackPropertyName(), record)) {
     MemoryFree(newStack);
     MemoryFree(record);
@@ -111,7 +112,6 @@ void GadgetListStateInit(void* record) {
 HWND GadgetListUse(HWND window) {
   HWND previous = ListWindow();
   if (!window) return previous;
-  if (!IsWindow(window)) return previous;
   GadgetStackRecord* record = StackRecordOf(window);
   if (record) {
     StateParkIn(previous);

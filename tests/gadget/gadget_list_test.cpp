@@ -38,18 +38,26 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
   HWND gone = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   DestroyWindow(gone);
   EXPECT_EQ(GadgetListUse(gone), window_);
-  // A fixed heap filled up stands in for a MainHeap without room for the new window's record.
-  HANDLE full = HeapCreate(0, 0, 65536);
-  while (HeapAlloc(full, 0, 16)) {
+  // A fixed heap filled up stands in for a MainHeap in want. One freed record-sized block (among
+  // taken ones) leaves room for a window's record but not for its stack.
+  HANDLE heap = HeapCreate(0, 0, 65536);
+  void* hole = HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
+  while (HeapAlloc(heap, 0, sizeof(GadgetStackRecord))) {
   }
+  HeapFree(heap, 0, hole);
   HANDLE mainHeap = MainHeap;
-  MainHeap = full;
-  EXPECT_EQ(GadgetListUse(other), window_);
-  MainHeap = mainHeap;
-  HeapDestroy(full);
-  EXPECT_EQ(GadgetListUse(nullptr), window_);
+  for (HWND current : {window_, HWND{}}) {
+    if (!current) {
+      DestroyWindow(window_);  // the live stack stays for the next window: only a record is needed
+      HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
+    }
+    MainHeap = heap;
+    EXPECT_EQ(GadgetListUse(other), current);
+    MainHeap = mainHeap;
+    EXPECT_EQ(GadgetListUse(nullptr), current);
+  }
+  HeapDestroy(heap);
   EXPECT_NE(GetWindowLongPtrA(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListWindowProc));
-  EXPECT_EQ(GetParent(FieldCreate(1)), window_);
   DestroyWindow(other);
 }
 
