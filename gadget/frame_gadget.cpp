@@ -24,7 +24,7 @@ const FrameLook& FrameLookFor(uint32_t flags) {
   switch (flags) {
     case FrameGadgetGroupBox: return kGroupBoxLook;
     case FrameGadgetSunken: return kSunkenLook;
-    case FrameGadgetStatic: return kStaticEdgeLook;
+    case FrameGadgetStaticEdge: return kStaticEdgeLook;
     default: return kFlatLook;
   }
 }

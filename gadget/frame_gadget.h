@@ -9,9 +9,9 @@
 constexpr int32_t FrameGadgetKind = 7;
 
 // Looks of FrameGadgetCreate; any flags other than these give a flat one-pixel border.
-constexpr uint32_t FrameGadgetGroupBox = 0;  // captioned group box (the only look with text)
-constexpr uint32_t FrameGadgetSunken = 1;    // sunken client edge
-constexpr uint32_t FrameGadgetStatic = 2;    // static edge
+constexpr uint32_t FrameGadgetGroupBox = 0;    // captioned group box (the only look with text)
+constexpr uint32_t FrameGadgetSunken = 1;      // sunken client edge
+constexpr uint32_t FrameGadgetStaticEdge = 2;  // static edge
 
 // A frame in the current list window. Returns as OptionGadgetCreate does.
 intptr_t FrameGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text,
