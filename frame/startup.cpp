@@ -1,5 +1,6 @@
 #include "frame/startup.h"
 
+#include "gadget/gadget.h"
 #include "runtime/memory.h"
 #include "runtime/registry.h"
 #include "runtime/strings.h"
@@ -10,10 +11,11 @@
 namespace {
 
 // The layers' start routines in the order they must run: each may use the layers before it.
-// The window and gadget layers take their places between the list heap and the platform.
+// The window layer takes its place between the list heap and the gadget layer.
 constexpr void (*kStartSequence[])() = {
     StringManagerStart,
     ListHeapCreate,
+    GadgetLayerStart,
     PlatformStart,
 };
 

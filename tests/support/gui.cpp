@@ -200,3 +200,18 @@ RECT RectInParent(HWND window) {
   MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
   return r;
 }
+
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+COLORREF ClientPixel(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  COLORREF pixel = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return pixel;
+}

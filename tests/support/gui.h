@@ -82,3 +82,10 @@ class MessageLog {
 RECT ClientRectOnScreen(HWND window);
 // window's rectangle in the client coordinates of its parent.
 RECT RectInParent(HWND window);
+
+// Gadget layer additions: what a window holds and shows.
+//
+// The direct children of parent, in z-order (the order they were made in, unless moved).
+std::vector<HWND> ChildWindows(HWND parent);
+// The colour of one pixel at client position x, y of window as it is on the display.
+COLORREF ClientPixel(HWND window, int x, int y);

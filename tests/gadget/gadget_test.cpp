@@ -1,0 +1,122 @@
+#include "gadget/gadget.h"
+
+#include "gadget/brush_cache.h"
+#include "gadget/frame_gadget.h"
+#include "gadget/option_gadget.h"
+#include "gadget/string_gadget.h"
+#include "runtime/protocol.h"
+#include "tests/gadget/gadget_fixture.h"
+
+#include <climits>
+#include <functional>
+#include <limits>
+
+namespace {
+
+// Every case takes number 1 again: the gadget before it, with its brush, goes first.
+TEST_F(GadgetTest, EachKindAndLookHasItsClassStylesNumberAndFont) {
+  struct Case {
+    std::function<intptr_t()> create;
+    const char* className;
+    LONG_PTR style, exStyle;
+    const char* text;
+  } cases[] = {
+      {[] { return OptionGadgetCreate(1, 0, 0, 80, 20, "Mann"); }, "Button", 0x50030009, 0, "Mann"},
+      {[] { return StringGadgetCreate(1, 0, 0, 80, 20, nullptr, 0); }, "Edit", 0x50030080, 0x200, ""},
+      {[] { return StringGadgetCreate(1, 0, 0, 80, 20, "x", 0x800); }, "Edit", 0x50030880, 0x200, "x"},
+      {[] { return StringGadgetCreate(1, 0, 0, 80, 20, "x", 0x20000); }, "Edit", 0x50030080, 0, "x"},
+      {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte"); }, "Button", 0x50020007, 0, "Werte"},
+      {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte", 1); }, "Static", 0x54020001, 0x200, ""},
+      {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte", 2); }, "Static", 0x54020001, 0x20000, ""},
+      {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte", 9); }, "Static", 0x54820001, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    GadgetListUse(window_);  // so that the option starts a group
+    HWND control = reinterpret_cast<HWND>(c.create());
+    ASSERT_EQ(control, ControlOf(1));
+    EXPECT_EQ(GadgetFind(1)->backColor, c.className[0] == 'E' ? -1 : 0) << "a zeroed entry";
+    GadgetSetColor(1, GadgetColorBack, 0x123456);
+    char name[16] = "", text[16] = "?";
+    GetClassNameA(control, name, sizeof name);
+    GetWindowTextA(control, text, sizeof text);
+    EXPECT_STREQ(name, c.className);
+    EXPECT_STREQ(text, c.text);
+    EXPECT_EQ(GetWindowLongPtrA(control, GWL_STYLE), c.style);
+    EXPECT_EQ(GetWindowLongPtrA(control, GWL_EXSTYLE), c.exStyle);
+    EXPECT_EQ(GetWindowLongPtrA(control, GWLP_ID), 1);
+    EXPECT_EQ(GetPropA(control, PropertyGadgetId), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(GetStockObject(DEFAULT_GUI_FONT)));
+  }
+  EXPECT_EQ(ChildWindows(window_).size(), 1u);
+  EXPECT_EQ(BrushCacheList, nullptr);
+}
+
+TEST_F(GadgetTest, EveryOperationByNumberTakesADynamicNumber) {
+  intptr_t field = StringGadgetCreate(-1, 0, 0, 80, 20, "alt", 0);
+  intptr_t option = OptionGadgetCreate(-1, 0, 30, 80, 20, "a");
+  intptr_t frame = FrameGadgetCreate(-1, 0, 60, 80, 40, nullptr, 1);
+  EXPECT_EQ(GetWindowLongPtrA(ControlOf(field), GWLP_ID), field);
+  EXPECT_EQ(GetPropA(ControlOf(field), PropertyGadgetId), reinterpret_cast<HANDLE>(field));
+  GadgetSetText(field, nullptr);
+  GadgetSetColor(field, GadgetColorBack, 0xFF);
+  GadgetSetState(option, 1);
+  GadgetResizeByNumber(frame, 5, GadgetKeep, GadgetKeep, 50);  // through the frame's slot
+  GadgetResizeByNumber(field, GadgetKeep, 100, 40, GadgetKeep);
+  EXPECT_EQ(GetWindowTextLengthA(ControlOf(field)), 0);
+  EXPECT_EQ(GadgetGetColor(field, GadgetColorBack), 0xFF);
+  EXPECT_EQ(GadgetGetState(option), 1);
+  EXPECT_EQ(PlaceOf(frame), (std::vector<LONG>{5, 60, 85, 110}));
+  EXPECT_EQ(PlaceOf(field), (std::vector<LONG>{0, 100, 40, 120}));
+  for (intptr_t number : {field, option, frame}) GadgetFree(number);
+  EXPECT_TRUE(ChildWindows(window_).empty());
+}
+
+TEST_F(GadgetTest, NumbersWithoutAGadgetChangeNothing) {
+  StringGadgetCreate(4, 0, 0, 80, 20, "x", 0);
+  GadgetFree(4);
+  intptr_t stale = StringGadgetCreate(-1, 0, 0, 80, 20, "x", 0);
+  GadgetFree(stale);
+  HWND live = reinterpret_cast<HWND>(StringGadgetCreate(5, 0, 0, 80, 20, "bleibt", 0));
+  for (intptr_t number : {intptr_t{-2}, intptr_t{INT_MIN}, intptr_t{4}, stale, intptr_t{1000}}) {
+    GadgetSetText(number, "weg");
+    GadgetSetColor(number, GadgetColorBack, 0xFF);
+    GadgetSetState(number, 1);
+    GadgetResizeByNumber(number, 0, 0, 1, 1);
+    GadgetFree(number);
+    EXPECT_EQ(GadgetGetColor(number, GadgetColorBack), -1) << number;
+    EXPECT_EQ(GadgetGetState(number), -1) << number;
+  }
+  // The largest number is beyond what the table can grow to, on either target.
+  for (intptr_t number : {intptr_t{-2}, intptr_t{INT_MIN}, std::numeric_limits<intptr_t>::max()}) {
+    EXPECT_EQ(OptionGadgetCreate(number, 0, 0, 80, 20, "x"), 0) << number;
+    EXPECT_EQ(StringGadgetCreate(number, 0, 0, 80, 20, "x", 0), 0) << number;
+    EXPECT_EQ(FrameGadgetCreate(number, 0, 0, 80, 20, "x", 1), 0) << number;
+  }
+  EXPECT_EQ(ChildWindows(window_), std::vector<HWND>{live}) << "no control left behind";
+  char text[8] = "";
+  GetWindowTextA(live, text, sizeof text);
+  EXPECT_STREQ(text, "bleibt");
+}
+
+// A control of identifier 0 without KX_ID reads like gadget 0, but is not its control.
+TEST_F(GadgetTest, OnlyAGadgetsOwnControlReachesItsKind) {
+  StringGadgetCreate(0, 0, 0, 80, 20, "x", 0);
+  GadgetSetColor(0, GadgetColorBack, 0xFF);
+  HWND option = reinterpret_cast<HWND>(OptionGadgetCreate(1, 0, 30, 80, 20, "a"));
+  HWND gone = reinterpret_cast<HWND>(StringGadgetCreate(2, 0, 60, 80, 20, "x", 0));
+  GadgetFree(2);
+  HWND stranger = TestControlCreate(window_, "Static", "", WS_VISIBLE, 0, 90, 80, 20, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  auto forward = [&](HWND control) {
+    return GadgetMessageForward(control, window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                reinterpret_cast<LPARAM>(control));
+  };
+  EXPECT_EQ(forward(ControlOf(0)), reinterpret_cast<LRESULT>(GadgetFind(0)->brush));
+  for (HWND control : {HWND{}, option, gone, stranger}) {
+    EXPECT_EQ(forward(control), UNHANDLED) << control;
+  }
+  DeleteDC(dc);
+}
+
+}  // namespace
