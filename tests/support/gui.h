@@ -57,25 +57,28 @@ void MouseClickOn(HWND window);
 // stops recording).
 class MessageLog {
  public:
-  explicit MessageLog(HWND window);
+  explicit MessageLog(HWND window) : MessageLog(window, nullptr) {}
+  // Records into trail, which several logs may share to see the order across windows.
+  MessageLog(HWND window, std::vector<MSG>* trail);
   ~MessageLog();
   MessageLog(const MessageLog&) = delete;
   MessageLog& operator=(const MessageLog&) = delete;
 
   // Every message received so far, in order; window, message, wParam and lParam are filled.
-  const std::vector<MSG>& Messages() const { return messages_; }
+  const std::vector<MSG>& Messages() const { return *messages_; }
   // The message numbers of the messages received so far, in order, limited to those listed
   // (all when the list is empty).
   std::vector<UINT> Numbers(std::vector<UINT> only = {}) const;
   size_t Count(UINT message) const;
-  void Clear() { messages_.clear(); }
+  void Clear() { messages_->clear(); }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_;
   WNDPROC oldProc_;
-  std::vector<MSG> messages_;
+  std::vector<MSG> own_;
+  std::vector<MSG>* messages_;
 };
 
 // The client rectangle of window in screen coordinates.
