@@ -82,3 +82,24 @@ class MessageLog {
 RECT ClientRectOnScreen(HWND window);
 // window's rectangle in the client coordinates of its parent.
 RECT RectInParent(HWND window);
+
+// Rectangles, points and the cursor, for the window layer's tests. GoogleTest compares and prints
+// RECT and POINT values by their coordinates.
+#include <iosfwd>
+
+bool operator==(const RECT& a, const RECT& b);
+bool operator==(const POINT& a, const POINT& b);
+void PrintTo(const RECT& rect, std::ostream* out);
+void PrintTo(const POINT& point, std::ostream* out);
+// window's rectangle in screen coordinates.
+RECT WindowRectOf(HWND window);
+POINT CursorPosition();
+
+// Under Wine's virtual desktop, a cursor move (SetCursorPos, or SendInput with absolute
+// coordinates) that starts while the pointer lies inside one of the program's windows is followed
+// by a late mouse move back to the starting point, sent by the desktop process. A test that
+// watches every mouse move therefore keeps the pointer outside its windows' shapes (SetWindowRgn)
+// whenever the cursor moves, and puts the cursor in place with CursorPlace: it places it a second
+// time after such a late move, which then starts outside, and fails the test when the cursor
+// does not stay at x, y.
+void CursorPlace(LONG x, LONG y);
