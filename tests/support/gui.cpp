@@ -216,3 +216,37 @@ COLORREF ClientPixel(HWND window, int x, int y) {
   ReleaseDC(window, dc);
   return pixel;
 }
+
+bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
+
+void PrintTo(const RECT& rect, std::ostream* out) {
+  *out << "{" << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom << "}";
+}
+
+void PrintTo(const POINT& point, std::ostream* out) {
+  *out << "{" << point.x << ", " << point.y << "}";
+}
+
+RECT WindowRectOf(HWND window) {
+  RECT r = {};
+  EXPECT_TRUE(GetWindowRect(window, &r)) << "error " << GetLastError();
+  return r;
+}
+
+POINT CursorPosition() {
+  POINT p = {};
+  EXPECT_TRUE(GetCursorPos(&p)) << "error " << GetLastError();
+  return p;
+}
+
+void CursorPlace(LONG x, LONG y) {
+  SetCursorPos(x, y);
+  PumpFor(100);
+  SetCursorPos(x, y);
+  EXPECT_TRUE(PumpUntil([&] { return CursorPosition() == POINT{x, y}; }))
+      << "cursor at " << testing::PrintToString(CursorPosition());
+}

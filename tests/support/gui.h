@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <iosfwd>
 #include <vector>
 
 // How long any wait for the platform may take before a test gives up.
@@ -92,3 +93,22 @@ RECT RectInParent(HWND window);
 std::vector<HWND> ChildWindows(HWND parent);
 // The colour of one pixel at client position x, y of window as it is on the display.
 COLORREF ClientPixel(HWND window, int x, int y);
+
+// Rectangles, points and the cursor, for the window layer's tests. GoogleTest compares and prints
+// RECT and POINT values by their coordinates.
+bool operator==(const RECT& a, const RECT& b);
+bool operator==(const POINT& a, const POINT& b);
+void PrintTo(const RECT& rect, std::ostream* out);
+void PrintTo(const POINT& point, std::ostream* out);
+// window's rectangle in screen coordinates.
+RECT WindowRectOf(HWND window);
+POINT CursorPosition();
+
+// Under Wine's virtual desktop, a cursor move (SetCursorPos, or SendInput with absolute
+// coordinates) that starts while the pointer lies inside one of the program's windows is followed
+// by a late mouse move back to the starting point, sent by the desktop process. A test that
+// watches every mouse move therefore keeps the pointer outside its windows' shapes (SetWindowRgn)
+// whenever the cursor moves, and puts the cursor in place with CursorPlace: it places it a second
+// time after such a late move, which then starts outside, and fails the test when the cursor
+// does not stay at x, y.
+void CursorPlace(LONG x, LONG y);
