@@ -4,6 +4,7 @@
 #include "runtime/memory.h"
 #include "runtime/registry.h"
 #include "runtime/strings.h"
+#include "window/window.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -11,10 +12,10 @@
 namespace {
 
 // The layers' start routines in the order they must run: each may use the layers before it.
-// The window layer takes its place between the list heap and the gadget layer.
 constexpr void (*kStartSequence[])() = {
     StringManagerStart,
     ListHeapCreate,
+    WindowLayerStart,
     GadgetLayerStart,
     PlatformStart,
 };
@@ -29,10 +30,14 @@ void RuntimeStart() {
 }
 
 void RuntimeEnd() {
-  // The window layer's end routine runs here, before the MainHeap goes: closing a window still
-  // reads and frees MainHeap records.
+  RuntimeEndWith(0);
+}
+
+void RuntimeEndWith(UINT exitCode) {
+  // Before the MainHeap goes: closing a window still reads and frees MainHeap records.
+  WindowLayerEnd();
   HeapDestroy(MainHeap);
-  ExitProcess(0);
+  ExitProcess(exitCode);
 }
 
 void PlatformStart() {

@@ -29,14 +29,11 @@ const FrameLook& FrameLookFor(uint32_t flags) {
   }
 }
 
-const GadgetType* FrameType() {
-  static const GadgetType type = [] {
-    GadgetType t = GadgetTypeBlank(FrameGadgetKind);
-    t.resize = FrameGadgetResize;
-    return t;
-  }();
-  return &type;
-}
+constexpr GadgetType kFrameType = [] {
+  GadgetType t = GadgetTypeBlank(FrameGadgetKind);
+  t.resize = FrameGadgetResize;
+  return t;
+}();
 
 void OnFramePaint(HWND control) {
   ValidateRect(control, nullptr);
@@ -46,7 +43,7 @@ void OnFramePaint(HWND control) {
 
 intptr_t FrameGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text,
                            uint32_t flags) {
-  const GadgetType* type = FrameType();
+  const GadgetType* type = &kFrameType;
   const FrameLook& look = FrameLookFor(flags);
   // Only the group box shows a caption.
   const char* caption = look.bordered ? nullptr : text ? text : "";

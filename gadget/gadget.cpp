@@ -138,13 +138,6 @@ LRESULT GadgetMessageForward(HWND control, HWND window, UINT message, WPARAM wPa
   return record->type->notify(record, window, message, wParam, lParam);
 }
 
-GadgetType GadgetTypeBlank(int32_t kind) {
-  GadgetType type = {};
-  type.kind = kind;
-  type.size = sizeof(GadgetType);
-  return type;
-}
-
 HWND GadgetControlCreate(DWORD exStyle, const char* className, const char* text, DWORD style,
                          int32_t x, int32_t y, int32_t width, int32_t height) {
   // Identifier -1 until GadgetRegister numbers the control: GadgetWindowProc ignores it till then.

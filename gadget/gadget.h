@@ -35,8 +35,7 @@ struct GadgetRecord {
   int32_t reserved7;       // zero
 };
 
-// A kind's descriptor: its code and its operation slots, set up once, on the first creation of
-// the kind. A null slot means the core's generic behaviour (see each operation); the reserved
+// A kind's descriptor: its code and its operation slots, constant for the life of the program. A null slot means the core's generic behaviour (see each operation); the reserved
 // words keep every slot at its fixed word.
 struct GadgetType {
   int32_t kind;  // kind code: 2 string, 5 option, 7 frame
@@ -124,9 +123,14 @@ HWND GadgetTopWindow(HWND control);
 // notify slot.
 LRESULT GadgetMessageForward(HWND control, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// A descriptor of kind with every slot null, for a kind to fill in its slots once, on its first
-// creation.
-GadgetType GadgetTypeBlank(int32_t kind);
+// A descriptor of kind with every slot null, for a kind to fill in its slots. Constant, so that a
+// kind's descriptor is made when the program is loaded: no first-use guard, nothing to go wrong.
+constexpr GadgetType GadgetTypeBlank(int32_t kind) {
+  GadgetType type = {};
+  type.kind = kind;
+  type.size = sizeof(GadgetType);
+  return type;
+}
 
 // For the kinds' creators, in this order:
 //

@@ -2,8 +2,7 @@
 
 #include "runtime/instance.h"
 #include "runtime/memory.h"
-
-#include <cstdio>
+#include "runtime/number_text.h"
 
 GadgetListState* GadgetList;
 HFONT GadgetDefaultFont;
@@ -19,10 +18,9 @@ HWND* StackCreate() {
 // The property name carries the module instance so that each module of a process keeps its own
 // record; the full handle, so that two modules never share a name.
 const char* StackPropertyName() {
-  static char name[48];
+  static char name[64];
   if (!name[0]) {
-    snprintf(name, sizeof name, "KX_GadgetStack_%lli",
-             static_cast<long long>(reinterpret_cast<intptr_t>(ModuleInstance)));
+    NumberNameFormat(name, sizeof name, "KX_GadgetStack_", reinterpret_cast<intptr_t>(ModuleInstance));
   }
   return name;
 }

@@ -12,20 +12,17 @@ LONG_PTR StyleOf(HWND control) {
   return GetWindowLongPtrA(control, GWL_STYLE);
 }
 
-const GadgetType* OptionType() {
-  static const GadgetType type = [] {
-    GadgetType t = GadgetTypeBlank(OptionGadgetKind);
-    t.getState = OptionGadgetGetState;
-    t.setState = OptionGadgetSetState;
-    return t;
-  }();
-  return &type;
-}
+constexpr GadgetType kOptionType = [] {
+  GadgetType t = GadgetTypeBlank(OptionGadgetKind);
+  t.getState = OptionGadgetGetState;
+  t.setState = OptionGadgetSetState;
+  return t;
+}();
 
 }  // namespace
 
 intptr_t OptionGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text) {
-  const GadgetType* type = OptionType();
+  const GadgetType* type = &kOptionType;
   DWORD style = GadgetList->optionRun ? kOptionStyle : kOptionStyle | WS_GROUP;
   HWND control = GadgetControlCreate(0, "Button", text ? text : "", style, x, y, width, height);
   if (!control) return 0;

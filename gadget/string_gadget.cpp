@@ -10,17 +10,14 @@ constexpr DWORD kStringStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | E
 // The Edit class procedure, saved by every creation (the same each time).
 WNDPROC EditClassProc;
 
-const GadgetType* StringType() {
-  static const GadgetType type = [] {
-    GadgetType t = GadgetTypeBlank(StringGadgetKind);
-    t.notify = StringGadgetNotify;
-    t.free = StringGadgetFree;
-    t.setColor = StringGadgetSetColor;
-    t.getColor = StringGadgetGetColor;
-    return t;
-  }();
-  return &type;
-}
+constexpr GadgetType kStringType = [] {
+  GadgetType t = GadgetTypeBlank(StringGadgetKind);
+  t.notify = StringGadgetNotify;
+  t.free = StringGadgetFree;
+  t.setColor = StringGadgetSetColor;
+  t.getColor = StringGadgetGetColor;
+  return t;
+}();
 
 void FocusReport(HWND control, int32_t eventType) {
   PostMessageA(GadgetTopWindow(control), MessageGadgetEvent,
@@ -31,7 +28,7 @@ void FocusReport(HWND control, int32_t eventType) {
 
 intptr_t StringGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text,
                             uint32_t flags) {
-  const GadgetType* type = StringType();
+  const GadgetType* type = &kStringType;
   DWORD exStyle = flags & StringGadgetFlat ? 0 : WS_EX_CLIENTEDGE;
   HWND control = GadgetControlCreate(exStyle, "Edit", text ? text : "", flags | kStringStyle, x, y,
                                      width, height);

@@ -111,3 +111,16 @@ void IntegerToText(int32_t value, int32_t position) {
   int32_t length = WriteDecimal(out, value < 0, value < 0 ? 0u - bits : bits);
   StringBufferRelease(kRoom32 - length);
 }
+
+void NumberNameFormat(char* out, size_t size, const char* prefix, int64_t number) {
+  if (size == 0) return;
+  char digits[24];  // sign, 19 digits and the NUL
+  uint64_t bits = static_cast<uint64_t>(number);
+  WriteDecimal(digits, number < 0, number < 0 ? 0 - bits : bits);
+  size_t length = 0;
+  const char* parts[] = {prefix ? prefix : "", digits};
+  for (const char* part : parts) {
+    for (; *part && length + 1 < size; ++part) out[length++] = *part;
+  }
+  out[length] = '\0';
+}

@@ -1,6 +1,7 @@
 // Conversion between integers and their decimal text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Reads a signed 64-bit integer from the start of text: blanks and tabs skipped, one optional
@@ -17,3 +18,9 @@ void Int64ToText(int64_t value, int32_t position);
 
 // The same for a 32-bit value; Int64ToText hands every value that fits in 32 bits to it.
 void IntegerToText(int32_t value, int32_t position);
+
+// prefix followed by the signed decimal text of number, NUL-terminated, into out (size bytes),
+// cut short if it does not fit. For names handed to the platform (window classes, property
+// names), which are built before or apart from the StringBuffer. 64 bytes always hold a prefix of
+// up to 43 bytes and any number.
+void NumberNameFormat(char* out, size_t size, const char* prefix, int64_t number);

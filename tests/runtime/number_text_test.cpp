@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -92,6 +93,31 @@ TEST_F(Int64ToTextTest, RoundTripsThroughTextToInteger) {
     Int64ToText(value, 0);
     EXPECT_EQ(TextToInteger(StringBuffer.text), value);
     StringBufferTruncate(0);
+  }
+}
+
+TEST(NumberNameFormatTest, PrefixAndSignedDecimalCutToFit) {
+  struct Case {
+    const char* prefix;
+    int64_t number;
+    size_t size;
+    const char* name;
+  } cases[] = {
+      {"WindowClass_", 0, 64, "WindowClass_0"},
+      {"WindowClass_", -1, 64, "WindowClass_-1"},
+      {"KX_GadgetStack_", 4194304, 64, "KX_GadgetStack_4194304"},
+      {"WindowClass_", INT64_MIN, 64, "WindowClass_-9223372036854775808"},
+      {"WindowClass_", 123, 15, "WindowClass_12"},
+      {"WindowClass_", 123, 5, "Wind"},
+      {"", 42, 1, ""},
+      {nullptr, 42, 8, "42"},
+  };
+  for (const Case& c : cases) {
+    char name[65];  // one byte more than the largest size, to see that it stays untouched
+    memset(name, 'x', sizeof name);
+    NumberNameFormat(name, c.size, c.prefix, c.number);
+    EXPECT_STREQ(name, c.name);
+    EXPECT_EQ(name[c.size], 'x') << "nothing written beyond size";
   }
 }
 

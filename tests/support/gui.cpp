@@ -141,7 +141,8 @@ void MouseClickOn(HWND window) {
   MouseClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-MessageLog::MessageLog(HWND window) : window_(window) {
+MessageLog::MessageLog(HWND window, std::vector<MSG>* trail)
+    : window_(window), messages_(trail ? trail : &own_) {
   SetPropA(window, kLogProperty, this);
   oldProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure)));
@@ -161,7 +162,7 @@ LRESULT CALLBACK MessageLog::Procedure(HWND window, UINT message, WPARAM wParam,
   entry.message = message;
   entry.wParam = wParam;
   entry.lParam = lParam;
-  log->messages_.push_back(entry);
+  log->messages_->push_back(entry);
   WNDPROC oldProc = log->oldProc_;
   if (message == WM_NCDESTROY) {
     // The window goes: give it its procedure back so the log's destructor has nothing to undo.
@@ -173,7 +174,7 @@ LRESULT CALLBACK MessageLog::Procedure(HWND window, UINT message, WPARAM wParam,
 
 std::vector<UINT> MessageLog::Numbers(std::vector<UINT> only) const {
   std::vector<UINT> numbers;
-  for (const MSG& m : messages_) {
+  for (const MSG& m : *messages_) {
     bool wanted = only.empty();
     for (UINT o : only) wanted = wanted || o == m.message;
     if (wanted) numbers.push_back(m.message);
@@ -183,7 +184,7 @@ std::vector<UINT> MessageLog::Numbers(std::vector<UINT> only) const {
 
 size_t MessageLog::Count(UINT message) const {
   size_t count = 0;
-  for (const MSG& m : messages_) count += m.message == message;
+  for (const MSG& m : *messages_) count += m.message == message;
   return count;
 }
 
@@ -214,4 +215,38 @@ COLORREF ClientPixel(HWND window, int x, int y) {
   COLORREF pixel = GetPixel(dc, x, y);
   ReleaseDC(window, dc);
   return pixel;
+}
+
+bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
+
+void PrintTo(const RECT& rect, std::ostream* out) {
+  *out << "{" << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom << "}";
+}
+
+void PrintTo(const POINT& point, std::ostream* out) {
+  *out << "{" << point.x << ", " << point.y << "}";
+}
+
+RECT WindowRectOf(HWND window) {
+  RECT r = {};
+  EXPECT_TRUE(GetWindowRect(window, &r)) << "error " << GetLastError();
+  return r;
+}
+
+POINT CursorPosition() {
+  POINT p = {};
+  EXPECT_TRUE(GetCursorPos(&p)) << "error " << GetLastError();
+  return p;
+}
+
+void CursorPlace(LONG x, LONG y) {
+  SetCursorPos(x, y);
+  PumpFor(100);
+  SetCursorPos(x, y);
+  EXPECT_TRUE(PumpUntil([&] { return CursorPosition() == POINT{x, y}; }))
+      << "cursor at " << testing::PrintToString(CursorPosition());
 }

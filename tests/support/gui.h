@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <iosfwd>
 #include <vector>
 
 // How long any wait for the platform may take before a test gives up.
@@ -57,25 +58,28 @@ void MouseClickOn(HWND window);
 // stops recording).
 class MessageLog {
  public:
-  explicit MessageLog(HWND window);
+  explicit MessageLog(HWND window) : MessageLog(window, nullptr) {}
+  // Records into trail, which several logs may share to see the order across windows.
+  MessageLog(HWND window, std::vector<MSG>* trail);
   ~MessageLog();
   MessageLog(const MessageLog&) = delete;
   MessageLog& operator=(const MessageLog&) = delete;
 
   // Every message received so far, in order; window, message, wParam and lParam are filled.
-  const std::vector<MSG>& Messages() const { return messages_; }
+  const std::vector<MSG>& Messages() const { return *messages_; }
   // The message numbers of the messages received so far, in order, limited to those listed
   // (all when the list is empty).
   std::vector<UINT> Numbers(std::vector<UINT> only = {}) const;
   size_t Count(UINT message) const;
-  void Clear() { messages_.clear(); }
+  void Clear() { messages_->clear(); }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_;
   WNDPROC oldProc_;
-  std::vector<MSG> messages_;
+  std::vector<MSG> own_;
+  std::vector<MSG>* messages_;
 };
 
 // The client rectangle of window in screen coordinates.
@@ -89,3 +93,22 @@ RECT RectInParent(HWND window);
 std::vector<HWND> ChildWindows(HWND parent);
 // The colour of one pixel at client position x, y of window as it is on the display.
 COLORREF ClientPixel(HWND window, int x, int y);
+
+// Rectangles, points and the cursor, for the window layer's tests. GoogleTest compares and prints
+// RECT and POINT values by their coordinates.
+bool operator==(const RECT& a, const RECT& b);
+bool operator==(const POINT& a, const POINT& b);
+void PrintTo(const RECT& rect, std::ostream* out);
+void PrintTo(const POINT& point, std::ostream* out);
+// window's rectangle in screen coordinates.
+RECT WindowRectOf(HWND window);
+POINT CursorPosition();
+
+// Under Wine's virtual desktop, a cursor move (SetCursorPos, or SendInput with absolute
+// coordinates) that starts while the pointer lies inside one of the program's windows is followed
+// by a late mouse move back to the starting point, sent by the desktop process. A test that
+// watches every mouse move therefore keeps the pointer outside its windows' shapes (SetWindowRgn)
+// whenever the cursor moves, and puts the cursor in place with CursorPlace: it places it a second
+// time after such a late move, which then starts outside, and fails the test when the cursor
+// does not stay at x, y.
+void CursorPlace(LONG x, LONG y);

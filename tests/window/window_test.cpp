@@ -1,0 +1,323 @@
+#include "window/window.h"
+
+#include "gadget/gadget.h"
+#include "gadget/string_gadget.h"
+#include "runtime/instance.h"
+#include "runtime/protocol.h"
+#include "tests/support/gui.h"
+#include "tests/window/runtime_window.h"
+#include "window/event.h"
+
+#include <gtest/gtest.h>
+
+#include <richedit.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool ClassRegistered(const std::string& name) {
+  WNDCLASSA info = {};
+  return GetClassInfoA(ModuleInstance, name.c_str(), &info) != 0;
+}
+
+std::string ClassNameOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
+  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
+  ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+  constexpr LONG kAny = -99999;  // position chosen by the platform
+  struct Case {
+    const char* name;
+    int32_t x, y, width, height;
+    uint32_t flags;
+    DWORD styleBits;     // of WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_VISIBLE
+    LONG left, top;      // outer top-left, or kAny
+    LONG clientWidth, clientHeight;
+    BOOL zoomed, iconic;
+  } cases[] = {
+      {"flags 0", 100, 50, 200, 100, 0, WS_CAPTION | WS_VISIBLE, 100, 50, 200, 100, FALSE, FALSE},
+      {"hidden", 100, 50, 200, 100, 0x10000000, WS_CAPTION, 100, 50, 200, 100, FALSE, FALSE},
+      {"choice window", 216, 0, 124, 133, 0xC40001, WS_CAPTION | WS_THICKFRAME | WS_VISIBLE,
+       kAny, kAny, 124, 133, FALSE, FALSE},
+      {"result window", 245, 38, 494, 205, 0xC80000, WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 245, 38,
+       494, 205, FALSE, FALSE},
+      {"platform's position", -65535, 10, 150, 80, 0, WS_CAPTION | WS_VISIBLE, kAny, kAny, 150,
+       80, FALSE, FALSE},
+      {"maximised", 10, 10, 150, 80, WS_OVERLAPPEDWINDOW | WS_MAXIMIZE,
+       WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_VISIBLE, kAny, kAny, kAny, kAny, TRUE, FALSE},
+      {"minimised", 10, 10, 150, 80, WS_OVERLAPPEDWINDOW | WS_MINIMIZE,
+       WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_VISIBLE, kAny, kAny, kAny, kAny, FALSE, TRUE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto handle = reinterpret_cast<HWND>(WindowOpen(0, c.x, c.y, c.width, c.height, "T", c.flags));
+    ASSERT_TRUE(IsWindow(handle));
+    DWORD style = static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE));
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_VISIBLE), c.styleBits);
+    EXPECT_EQ(style & (WindowFlagCentreScreen | WindowFlagCentreParent | WindowFlagNoGadgetList),
+              0u);
+    RECT outer;
+    GetWindowRect(handle, &outer);
+    RECT client;
+    GetClientRect(handle, &client);
+    auto expectUnlessAny = [](LONG got, LONG expected) {
+      if (expected != kAny) {
+        EXPECT_EQ(got, expected);
+      }
+    };
+    expectUnlessAny(outer.left, c.left);
+    expectUnlessAny(outer.top, c.top);
+    expectUnlessAny(client.right, c.clientWidth);
+    expectUnlessAny(client.bottom, c.clientHeight);
+    if (c.flags & WindowFlagCentreScreen) {
+      EXPECT_EQ(outer.left, (1280 - (outer.right - outer.left)) / 2);
+      EXPECT_EQ(outer.top, (1024 - (outer.bottom - outer.top)) / 2);
+    }
+    if (c.x == -65535) {
+      EXPECT_NE(outer.left, -65535) << "CW_USEDEFAULT, not the value given";
+    }
+    EXPECT_EQ(IsZoomed(handle), c.zoomed);
+    EXPECT_EQ(IsIconic(handle), c.iconic);
+    EXPECT_EQ(WindowFind(0)->sizeState, c.zoomed || c.iconic ? 1 : 0);
+    EXPECT_EQ(GetPropA(handle, PropertyWindowId), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(ClassNameOf(handle), "WindowClass_0");
+    WindowClose(0);
+  }
+}
+
+TEST_F(RuntimeWindowTest, CentringKeepsTheWindowOnTheScreenOrItsParent) {
+  auto parent = reinterpret_cast<HWND>(WindowOpen(1, 300, 200, 400, 300, "Eltern", 0));
+  RECT p;
+  GetWindowRect(parent, &p);
+  auto corner = reinterpret_cast<HWND>(WindowOpen(2, 0, 0, 60, 40, "Ecke", 0));
+  struct Case {
+    const char* name;
+    int32_t width, height;
+    uint32_t flags;
+    HWND parent;
+    LONG left, top, outerWidth, outerHeight;  // -1: not checked here
+  } cases[] = {
+      {"larger than the screen", 2000, 1500, 0x1, nullptr, 0, 0, 1280, 1024},
+      {"on the parent", 200, 100, 0x2, parent, -1, -1, -1, -1},
+      {"would start above and left of the screen", 600, 400, 0x2, corner, 0, 0, -1, -1},
+      {"screen wins over parent", 200, 100, 0x3, corner, -1, -1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto handle = reinterpret_cast<HWND>(
+        WindowOpenWithParent(3, 5, 5, c.width, c.height, "Kind", c.flags, c.parent));
+    ASSERT_TRUE(IsWindow(handle));
+    RECT r;
+    GetWindowRect(handle, &r);
+    if (c.left != -1) {
+      EXPECT_EQ(r.left, c.left);
+    }
+    if (c.top != -1) {
+      EXPECT_EQ(r.top, c.top);
+    }
+    if (c.outerWidth != -1) {
+      EXPECT_EQ(r.right - r.left, c.outerWidth);
+    }
+    if (c.outerHeight != -1) {
+      EXPECT_EQ(r.bottom - r.top, c.outerHeight);
+    }
+    if (c.parent == parent) {
+      EXPECT_EQ((r.left + r.right) / 2, (p.left + p.right) / 2);
+      EXPECT_EQ(GetWindow(handle, GW_OWNER), parent);
+    }
+    if (c.flags == 0x3) {
+      EXPECT_EQ(r.left, (1280 - (r.right - r.left)) / 2);
+    }
+    WindowClose(3);
+  }
+}
+
+TEST_F(RuntimeWindowTest, CentringOnNothingKeepsThePositionGiven) {
+  ASSERT_EQ(GetActiveWindow(), nullptr);
+  auto handle = reinterpret_cast<HWND>(
+      WindowOpen(0, -65535, -65535, 100, 50, "T", 0x2 | WindowFlagHidden));
+  RECT r;
+  GetWindowRect(handle, &r);
+  EXPECT_EQ(r.left, -65535);
+  EXPECT_EQ(r.top, -65535);
+}
+
+TEST_F(RuntimeWindowTest, DynamicWindowIsNamedByItsHandle) {
+  intptr_t id = WindowOpen(-1, 10, 10, 100, 50, "Dyn", 0);
+  ASSERT_NE(id, 0);
+  WindowRecord* record = WindowFind(id);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(record), id) << "the handle is the record's address";
+  std::string className = "WindowClass_" + std::to_string(static_cast<long long>(id));
+  EXPECT_EQ(ClassNameOf(record->handle), className);
+  EXPECT_EQ(GetPropA(record->handle, PropertyWindowId), reinterpret_cast<HANDLE>(id + 1));
+  HWND handle = record->handle;
+  WindowClose(id);
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_FALSE(ClassRegistered(className));
+  EXPECT_EQ(WindowFind(id), nullptr);
+  WindowClose(id);  // stale: ignored
+}
+
+TEST_F(RuntimeWindowTest, ReopeningANumberClosesTheOldWindowFirst) {
+  auto first = reinterpret_cast<HWND>(WindowOpen(4, 10, 10, 100, 50, "Alt", 0));
+  auto second = reinterpret_cast<HWND>(WindowOpen(4, 10, 10, 100, 50, "Neu", 0));
+  EXPECT_FALSE(IsWindow(first));
+  ASSERT_TRUE(IsWindow(second));
+  EXPECT_EQ(WindowFind(4)->handle, second);
+  EXPECT_TRUE(ClassRegistered("WindowClass_4"));
+  WindowClose(4);
+  EXPECT_FALSE(ClassRegistered("WindowClass_4"));
+  EXPECT_EQ(WindowFind(4), nullptr);
+}
+
+std::string TitleOf(HWND window) {
+  char title[16] = "";
+  GetWindowTextA(window, title, sizeof title);
+  return title;
+}
+
+// The messages of the trail that are listed, as "<message> <title>" in order. Titles were taken
+// when the logs were made, since the windows may be gone.
+std::vector<std::string> TrailOf(const std::vector<MSG>& trail, std::map<HWND, std::string> titles,
+                                 std::map<UINT, std::string> names) {
+  std::vector<std::string> lines;
+  for (const MSG& m : trail) {
+    if (!names.count(m.message)) continue;
+    if (m.message == WM_ACTIVATE && !LOWORD(m.wParam)) continue;
+    lines.push_back(names[m.message] + " " + titles[m.hwnd]);
+  }
+  return lines;
+}
+
+TEST_F(RuntimeWindowTest, LayerEndClosesNumbersInOrderThenDynamicWindows) {
+  intptr_t dynamic = WindowOpen(-1, 10, 10, 100, 50, "dyn", 0);
+  WindowOpen(2, 10, 10, 100, 50, "2", 0);
+  WindowOpen(0, 10, 10, 100, 50, "0", 0);
+  std::vector<MSG> trail;
+  std::map<HWND, std::string> titles;
+  std::vector<std::unique_ptr<MessageLog>> logs;
+  for (intptr_t number : {intptr_t{0}, intptr_t{2}, dynamic}) {
+    HWND handle = WindowFind(number)->handle;
+    titles[handle] = TitleOf(handle);
+    logs.push_back(std::make_unique<MessageLog>(handle, &trail));
+  }
+  WindowLayerEnd();
+  EXPECT_EQ(TrailOf(trail, titles, {{WM_DESTROY, "destroy"}}),
+            (std::vector<std::string>{"destroy 0", "destroy 2", "destroy dyn"}));
+  EXPECT_FALSE(ClassRegistered("WindowClass_0"));
+  EXPECT_FALSE(ClassRegistered("WindowClass_2"));
+  EXPECT_EQ(WindowFind(dynamic), nullptr);
+}
+
+TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
+  auto owner = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 200, 100, "owner", 0));
+  auto owned = reinterpret_cast<HWND>(WindowOpenWithParent(2, 40, 40, 100, 50, "owned", 0, owner));
+  ASSERT_EQ(GetActiveWindow(), owned);
+  std::vector<MSG> trail;
+  MessageLog ownerLog(owner, &trail);
+  MessageLog ownedLog(owned, &trail);
+  WindowClose(2);
+  EXPECT_EQ(TrailOf(trail, {{owner, "owner"}, {owned, "owned"}},
+                    {{WM_ACTIVATE, "activate"}, {WM_DESTROY, "destroy"}}),
+            (std::vector<std::string>{"activate owner", "destroy owned"}));
+  EXPECT_EQ(GetActiveWindow(), owner);
+}
+
+LRESULT CALLBACK AnswerZero(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
+
+TEST_F(RuntimeWindowTest, BadNumbersAndTextsAreHarmless) {
+  intptr_t stale = WindowOpen(-1, 10, 10, 100, 50, "stale", 0);
+  WindowClose(stale);
+  for (intptr_t number : {intptr_t{-2}, intptr_t{-65535}, intptr_t{12345}, stale, intptr_t{1}}) {
+    SCOPED_TRACE(number);
+    WindowClose(number);
+    WindowCallbackSet(number, AnswerZero);
+    WindowBackgroundSet(number, 0xFF);
+    WindowSizeLimitsSet(number, 1, 2, 3, 4);
+    WindowDropAccept(number);
+    EXPECT_EQ(WindowFind(number), nullptr);
+  }
+  EXPECT_EQ(WindowOpen(-2, 10, 10, 100, 50, "T", 0), 0);
+  EXPECT_EQ(WindowAcceleratorFor(nullptr), nullptr);
+
+  auto untitled = reinterpret_cast<HWND>(WindowOpen(0, 10, 10, 100, 50, nullptr, 0));
+  EXPECT_EQ(GetWindowTextLengthA(untitled), 0);
+  std::string longTitle(30000, 'W');
+  auto titled = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 100, 50, longTitle.c_str(), 0));
+  ASSERT_TRUE(IsWindow(titled));
+  EXPECT_EQ(GetWindowTextLengthA(titled), 30000);
+  auto huge = reinterpret_cast<HWND>(WindowOpen(2, 0, 0, INT32_MAX, INT32_MAX, "gross", 0x1));
+  EXPECT_TRUE(IsWindow(huge)) << "cut to the screen";
+}
+
+TEST_F(RuntimeWindowTest, ClosingFreesWhatTheRecordOwns) {
+  auto handle = reinterpret_cast<HWND>(WindowOpen(0, 10, 10, 100, 50, "T", 0));
+  WindowBackgroundSet(0, 0x00123456);
+  WindowDropAccept(0);
+  HBRUSH brush = WindowFind(0)->backgroundBrush;
+  HACCEL table = WindowFind(0)->acceleratorTable;
+  ASSERT_NE(brush, nullptr);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(GetPropA(handle, PropertyDropAccept), reinterpret_cast<HANDLE>(1));
+  WindowBackgroundSet(0, 0x00654321);
+  EXPECT_EQ(GetObjectType(brush), 0u) << "the replaced brush is deleted";
+  brush = WindowFind(0)->backgroundBrush;
+  WindowClose(0);
+  EXPECT_EQ(GetObjectType(brush), 0u);
+  EXPECT_FALSE(DestroyAcceleratorTable(table)) << "already destroyed";
+}
+
+// Focus moves by the real Tab key through the event wait, as the program's loop runs it.
+TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
+  LoadLibraryA("riched20.dll");
+  auto window = reinterpret_cast<HWND>(WindowOpen(0, 100, 100, 300, 200, "Tab", 0));
+  HWND first = TestControlCreate(window, "Edit", "", WS_VISIBLE | WS_TABSTOP, 10, 10, 100, 20, 1);
+  HWND rich = TestControlCreate(window, RICHEDIT_CLASSA, "", WS_VISIBLE | WS_TABSTOP, 10, 40,
+                                100, 20, 2);
+  HWND last = TestControlCreate(window, "Edit", "", WS_VISIBLE | WS_TABSTOP, 10, 70, 100, 20, 3);
+  ASSERT_TRUE(ForegroundMake(window));
+  struct Step {
+    const char* name;
+    HWND from;
+    bool readOnly;  // the rich-edit control's state
+    WORD modifier;  // 0 or VK_SHIFT
+    HWND to;
+    const char* richText;  // what the rich-edit control holds afterwards
+  } steps[] = {
+      {"Tab", first, false, 0, rich, ""},
+      {"Shift+Tab wraps", first, false, VK_SHIFT, last, ""},
+      {"Tab wraps", last, false, 0, first, ""},
+      {"writable rich edit keeps Tab", rich, false, 0, rich, "\t"},
+      {"read-only rich edit passes Tab on", rich, true, 0, last, ""},
+      {"Shift+Tab leaves a writable rich edit", rich, false, VK_SHIFT, first, ""},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    SetWindowTextA(rich, "");
+    SendMessageA(rich, EM_SETREADONLY, s.readOnly, 0);
+    SetFocus(s.from);
+    if (s.modifier) {
+      KeyPressWith(s.modifier, VK_TAB);
+    } else {
+      KeyPress(VK_TAB);
+    }
+    EventsRunFor(200);
+    EXPECT_EQ(GetFocus(), s.to);
+    char text[8] = "?";
+    GetWindowTextA(rich, text, sizeof text);
+    EXPECT_STREQ(text, s.richText);
+  }
+}
+
+}  // namespace
