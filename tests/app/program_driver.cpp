@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 namespace {
@@ -19,8 +20,6 @@ constexpr int kDialogField = 10;   // control identifier of a dialog's text fiel
 constexpr int kDialogOk = 1000;    // control identifier of a dialog's "OK" button
 constexpr int kResultGadgets = 12;
 constexpr int kAdviceGadget = 11;
-// The longest advice ends well before this many pixels from the field's right inner edge.
-constexpr int kAdviceFreeMargin = 4;
 
 // The program's process: started at construction, terminated at destruction if it still runs.
 class ProgramProcess {
@@ -217,10 +216,21 @@ bool OptionChoose(ProgramProcess& program, int option, const ProgramHook& hook) 
   return program.Await([&] { return !IsWindow(choice); }, "the choice window to close");
 }
 
-// A point of the advice field that its text never covers: inside its right inner edge, halfway down.
-POINT AdvicePoint(HWND advice) {
-  RECT inner = ClientRectOnScreen(advice);
-  return {inner.right - kAdviceFreeMargin, (inner.top + inner.bottom) / 2};
+// The colour that most pixels of rect show on the screen. In a text field that is its
+// background: the longest advice fills the field from edge to edge, but no glyph covers more
+// than a small part of it.
+COLORREF ScreenColourOf(const RECT& rect) {
+  std::map<COLORREF, int> counts;
+  for (COLORREF pixel : ScreenPixels(rect)) ++counts[pixel];
+  COLORREF most = CLR_INVALID;
+  int mostCount = 0;
+  for (const auto& [colour, count] : counts) {
+    if (count > mostCount) {
+      most = colour;
+      mostCount = count;
+    }
+  }
+  return most;
 }
 
 bool ResultRead(ProgramProcess& program, HWND result, ResultSeen* seen) {
@@ -244,10 +254,7 @@ bool ResultRead(ProgramProcess& program, HWND result, ResultSeen* seen) {
   GetClientRect(result, &client);
   seen->position = {outer.left, outer.top};
   seen->client = {client.right, client.bottom};
-  POINT point = AdvicePoint(advice);
-  HDC screen = GetDC(nullptr);
-  seen->adviceColour = GetPixel(screen, point.x, point.y);
-  ReleaseDC(nullptr, screen);
+  seen->adviceColour = ScreenColourOf(ClientRectOnScreen(advice));
   return true;
 }
 
@@ -297,6 +304,41 @@ bool UpdatePending(HWND window) {
 }
 
 }  // namespace
+
+std::vector<COLORREF> ScreenPixels(const RECT& rect) {
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return {};
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;  // top row first
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<COLORREF> pixels;
+  if (memory && bitmap) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY)) {
+      GdiFlush();
+      // A 32-bit DIB holds each pixel as 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
+      const DWORD* dib = static_cast<const DWORD*>(bits);
+      for (int i = 0; i < width * height; ++i) {
+        pixels.push_back(RGB((dib[i] >> 16) & 0xFF, (dib[i] >> 8) & 0xFF, dib[i] & 0xFF));
+      }
+    }
+    SelectObject(memory, old);
+  }
+  if (pixels.empty()) ADD_FAILURE() << "could not copy the screen, error " << GetLastError();
+  if (bitmap) DeleteObject(bitmap);
+  if (memory) DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
 
 std::string WindowTextOf(HWND window) {
   DWORD_PTR length = 0;

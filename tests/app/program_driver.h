@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // How long the driver waits for any one state of the program. Generous: the first Wine process
 // of a session and a busy build machine can each take seconds.
@@ -40,7 +41,7 @@ struct UserPlay {
 // The result window as the user saw it, and how the program ended.
 struct ResultSeen {
   std::string texts[12];  // text of each gadget, by gadget number; Latin-1 as the program holds it
-  COLORREF adviceColour;  // screen colour inside gadget 11 where no text is drawn
+  COLORREF adviceColour;  // the colour most of gadget 11's client area shows on the screen
   POINT position;         // outer top-left corner on the screen
   SIZE client;            // size of the client area
   DWORD exitCode;         // the program's exit code after the close
@@ -52,6 +53,10 @@ struct ResultSeen {
 // done or the program did not end; seen then holds what was read before that.
 bool ProgramPlay(const char* path, const UserPlay& play, const ProgramHook& hook,
                  ResultSeen* seen);
+
+// The screen under rect (screen coordinates), row by row from the top, as colours 0x00BBGGRR.
+// Empty, with a test failure added, when the screen cannot be copied.
+std::vector<COLORREF> ScreenPixels(const RECT& rect);
 
 // The text of a window of any process (WM_GETTEXT: GetWindowTextA reads only the captions of
 // other processes' windows, not the text of their controls). Empty when the window does not answer.

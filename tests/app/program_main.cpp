@@ -15,48 +15,41 @@ namespace {
 
 constexpr char kProgramPath[] = PROGRAM_PATH;
 
-// The screen under rect, as a 24-bit bottom-up BMP file.
+// The screen under rect as a 24-bit BMP file: rows from the bottom up, each padded to 4 bytes.
 bool ScreenSave(const RECT& rect, const std::string& path) {
   int width = rect.right - rect.left;
   int height = rect.bottom - rect.top;
-  BITMAPINFO format = {};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 24;
-  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<COLORREF> pixels = ScreenPixels(rect);
+  if (pixels.empty()) return false;
   DWORD rowBytes = (width * 3 + 3) & ~3u;
-  format.bmiHeader.biSizeImage = rowBytes * height;
-
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  void* pixels = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &pixels, nullptr, 0);
-  bool copied = false;
-  if (bitmap && memory) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
-    GdiFlush();
-    SelectObject(memory, old);
-  }
-  bool written = false;
-  if (copied) {
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof format.bmiHeader;
-    file.bfSize = file.bfOffBits + format.bmiHeader.biSizeImage;
-    if (FILE* out = fopen(path.c_str(), "wb")) {
-      written = fwrite(&file, sizeof file, 1, out) == 1 &&
-                fwrite(&format.bmiHeader, sizeof format.bmiHeader, 1, out) == 1 &&
-                fwrite(pixels, format.bmiHeader.biSizeImage, 1, out) == 1;
-      written = fclose(out) == 0 && written;
+  std::vector<unsigned char> image(rowBytes * height);
+  for (int y = 0; y < height; ++y) {
+    unsigned char* out = &image[(height - 1 - y) * rowBytes];
+    for (int x = 0; x < width; ++x) {
+      COLORREF pixel = pixels[y * width + x];
+      *out++ = GetBValue(pixel);
+      *out++ = GetGValue(pixel);
+      *out++ = GetRValue(pixel);
     }
   }
-  if (bitmap) DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  if (!written) fprintf(stderr, "could not save %s (error %lu)\n", path.c_str(), GetLastError());
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  info.biSizeImage = static_cast<DWORD>(image.size());
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+  FILE* out = fopen(path.c_str(), "wb");
+  bool written = out && fwrite(&file, sizeof file, 1, out) == 1 &&
+                 fwrite(&info, sizeof info, 1, out) == 1 &&
+                 fwrite(image.data(), image.size(), 1, out) == 1;
+  if (out) written = fclose(out) == 0 && written;
+  if (!written) fprintf(stderr, "could not write %s\n", path.c_str());
   return written;
 }
 
@@ -79,8 +72,8 @@ int DemoRun(const char* weight, const char* height, const char* sex, const std::
       [&](ProgramStep step, HWND window) {
         RECT rect;
         GetWindowRect(window, &rect);
-        shotsSaved = WindowPaintedAwait(window) && ScreenSave(rect, folder + "\\" + ShotName(step)) &&
-                     shotsSaved;
+        std::string path = folder + "\\" + ShotName(step);
+        shotsSaved = WindowPaintedAwait(window) && ScreenSave(rect, path) && shotsSaved;
       },
       &seen);
   const std::string* t = seen.texts;

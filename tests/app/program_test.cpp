@@ -108,38 +108,34 @@ const ProgramCase kCases[] = {
       kOver, kAdviceFood, kYellow}},
 };
 
-// Moves or resizes the waiting choice window from outside, as a window manager does, and checks
-// that it is still there, changed, once the program has handled that and is back in its loop.
+// Moves the waiting choice window 200 pixels left and 150 down, or makes it 100 wider and 40
+// higher, from outside as a window manager does; then checks that it is still there, changed,
+// once the program has handled that and is back in its loop.
 void ChoiceDisturb(HWND choice, ChoiceDisturbance disturbance) {
   if (disturbance == ChoiceDisturbance::None) return;
+  bool move = disturbance == ChoiceDisturbance::Move;
   RECT before;
   GetWindowRect(choice, &before);
   RECT clientBefore;
   GetClientRect(choice, &clientBefore);
-  if (disturbance == ChoiceDisturbance::Move) {
-    EXPECT_TRUE(SetWindowPos(choice, nullptr, before.left - 200, before.top + 150, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
-        << "error " << GetLastError();
-  } else {
-    EXPECT_TRUE(SetWindowPos(choice, nullptr, 0, 0, before.right - before.left + 100,
-                             before.bottom - before.top + 40,
-                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
-        << "error " << GetLastError();
-  }
+  int x = before.left - (move ? 200 : 0);
+  int y = before.top + (move ? 150 : 0);
+  int grow = move ? 0 : 100;
+  int growHigher = move ? 0 : 40;
+  ASSERT_TRUE(SetWindowPos(choice, nullptr, x, y, before.right - before.left + grow,
+                           before.bottom - before.top + growHigher,
+                           SWP_NOZORDER | SWP_NOACTIVATE))
+      << "error " << GetLastError();
   ASSERT_TRUE(WindowPaintedAwait(choice));
-  ASSERT_TRUE(IsWindowVisible(choice)) << "the choice window went after the "
-                                       << (disturbance == ChoiceDisturbance::Move ? "move" : "resize");
+  ASSERT_TRUE(IsWindowVisible(choice)) << "the choice window went after it was changed";
   RECT after;
   GetWindowRect(choice, &after);
   RECT clientAfter;
   GetClientRect(choice, &clientAfter);
-  if (disturbance == ChoiceDisturbance::Move) {
-    EXPECT_EQ(after.left, before.left - 200);
-    EXPECT_EQ(after.top, before.top + 150);
-  } else {
-    EXPECT_EQ(clientAfter.right, clientBefore.right + 100);
-    EXPECT_EQ(clientAfter.bottom, clientBefore.bottom + 40);
-  }
+  EXPECT_EQ(after.left, x);
+  EXPECT_EQ(after.top, y);
+  EXPECT_EQ(clientAfter.right, clientBefore.right + grow);
+  EXPECT_EQ(clientAfter.bottom, clientBefore.bottom + growHigher);
 }
 
 class ProgramTest : public testing::TestWithParam<ProgramCase> {};
@@ -161,7 +157,8 @@ TEST_P(ProgramTest, ShowsTheAssessmentAndEndsWithCodeZero) {
   for (int gadget = 0; gadget < 12; ++gadget) {
     EXPECT_EQ(seen.texts[gadget], expected[gadget]) << "gadget " << gadget;
   }
-  EXPECT_EQ(seen.adviceColour, e.colour) << std::hex << "got 0x" << seen.adviceColour;
+  EXPECT_EQ(seen.adviceColour, e.colour)
+      << std::hex << "got 0x" << seen.adviceColour << ", expected 0x" << e.colour;
   EXPECT_EQ(seen.position.x, 245);
   EXPECT_EQ(seen.position.y, 38);
   EXPECT_EQ(seen.client.cx, 494);
