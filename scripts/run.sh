@@ -66,10 +66,14 @@ if [ "$demo" = no ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   wine_env_prefix
   # Wine's services outlive the program: they get a log file, not the caller's terminal or
-  # pipe, and are stopped at the end, also when the script is interrupted.
+  # pipe, and are stopped at the end. A Windows program ignores Ctrl+C, so an interrupted script
+  # stops the program too, through the same wineserver -k; waiting in the background lets the
+  # script see the interrupt at once.
   trap 'wineserver -k 2>/dev/null || true' EXIT
+  trap 'echo "run: interrupted; stopping the program" >&2; exit 130' INT TERM
+  wine "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null &
   status=0
-  wine "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null || status=$?
+  wait $! || status=$?
   echo "exit code $status"
   exit "$status"
 fi
