@@ -126,7 +126,9 @@ class Run {
   }
 
   void Slot(int32_t number) {
-    enumerating_ = false;  // no new entries during an enumeration
+    // What an enumeration under way makes of new entries is left open: the model starts a new one
+    // at its next step. An ended enumeration stays ended, however the table grows.
+    if (enumeration_ == Enumeration::kRunning) enumeration_ = Enumeration::kNone;
     int64_t grown = number >= capacity_ ? int64_t{number} + step_ : capacity_;
     bool fits = number >= -1 && number < kHugeNumber;
     expectedCallback_ = fits && number >= 0 ? number : kNoCallback;
@@ -182,29 +184,34 @@ class Run {
 
   void IterateStart() {
     ObjectIterateStart(table_);
-    enumerating_ = true;
+    enumeration_ = Enumeration::kRunning;
     position_ = 0;
     nextOrder_ = 0;
   }
 
   // Live numbered entries from the position up, then the dynamic entries not yet yielded, oldest
-  // first, whatever their first field; entries released meanwhile are not yielded.
+  // first, whatever their first field; entries released meanwhile are not yielded. After the
+  // end, null until the next start.
   void IterateNext() {
-    if (!enumerating_) IterateStart();
+    if (enumeration_ == Enumeration::kNone) IterateStart();
     intptr_t expectedOut = kUnchanged;
     void* expected = nullptr;
-    auto numbered = numbered_.lower_bound(position_);
-    while (numbered != numbered_.end() && !IsLive(numbered->second)) ++numbered;
-    auto dynamic = byOrder_.lower_bound(nextOrder_);
-    if (numbered != numbered_.end()) {
-      expectedOut = numbered->first;
-      expected = table_->entries + expectedOut * entrySize_;
-      position_ = numbered->first + 1;
-    } else if (dynamic != byOrder_.end()) {
-      position_ = capacity_;
-      expectedOut = dynamic->second;
-      expected = reinterpret_cast<void*>(expectedOut);
-      nextOrder_ = dynamic->first + 1;
+    if (enumeration_ == Enumeration::kRunning) {
+      auto numbered = numbered_.lower_bound(position_);
+      while (numbered != numbered_.end() && !IsLive(numbered->second)) ++numbered;
+      auto dynamic = byOrder_.lower_bound(nextOrder_);
+      if (numbered != numbered_.end()) {
+        expectedOut = numbered->first;
+        expected = table_->entries + expectedOut * entrySize_;
+        position_ = numbered->first + 1;
+      } else if (dynamic != byOrder_.end()) {
+        position_ = capacity_;
+        expectedOut = dynamic->second;
+        expected = reinterpret_cast<void*>(expectedOut);
+        nextOrder_ = dynamic->first + 1;
+      } else {
+        enumeration_ = Enumeration::kEnded;
+      }
     }
     intptr_t out = kUnchanged;
     void* entry = ObjectIterateNext(table_, &out);
@@ -236,6 +243,8 @@ class Run {
     Require(node == nullptr, "the dynamic list holds more than the live entries");
   }
 
+  enum class Enumeration { kNone, kRunning, kEnded };
+
   static constexpr intptr_t kNoCallback = INTPTR_MIN;
   static constexpr intptr_t kUnchanged = 0x5A5A;  // what the out value holds before a call
   static Run* current_;                           // the run whose table's callback is running
@@ -258,7 +267,7 @@ class Run {
   uint64_t order_ = 0;                        // the next creation order
   uintptr_t token_ = 0;                       // the last first field written
   intptr_t expectedCallback_ = kNoCallback;   // the number the slot callback must get next
-  bool enumerating_ = false;                  // an enumeration is under way
+  Enumeration enumeration_ = Enumeration::kNone;  // where the table's enumeration stands
   int32_t position_ = 0;                      // the enumeration's next number to examine
   uint64_t nextOrder_ = 0;                    // the enumeration's oldest dynamic entry still due
 };
