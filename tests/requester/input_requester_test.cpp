@@ -2,6 +2,7 @@
 
 #include "runtime/instance.h"
 #include "runtime/strings.h"
+#include "tests/support/gui.h"
 
 #include <gtest/gtest.h>
 
@@ -59,56 +60,6 @@ std::string Ask(const char* defaultText, DialogScript script) {
   return std::string(StringBuffer.text, StringBuffer.used);
 }
 
-void InputSend(std::vector<INPUT> inputs) {
-  UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  EXPECT_EQ(sent, inputs.size()) << "SendInput, error " << GetLastError();
-}
-
-INPUT KeyInput(WORD virtualKey, WORD scan, DWORD flags) {
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = virtualKey;
-  input.ki.wScan = scan;
-  input.ki.dwFlags = flags;
-  return input;
-}
-
-void KeyPress(WORD virtualKey) {
-  WORD scan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-  InputSend({KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)});
-}
-
-// Types Latin-1 text as characters, independent of the keyboard layout: each byte of Latin-1 is
-// the Unicode code point of the same number.
-void TextType(const char* text) {
-  std::vector<INPUT> inputs;
-  for (const char* c = text; *c; ++c) {
-    WORD character = static_cast<unsigned char>(*c);
-    inputs.push_back(KeyInput(0, character, KEYEVENTF_UNICODE));
-    inputs.push_back(KeyInput(0, character, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
-  }
-  InputSend(inputs);
-}
-
-// Every event moves to its point: a late pointer event from the display, sent when Wine's desktop
-// appears, can otherwise put the cursor elsewhere between the move and the press.
-INPUT MouseInput(LONG x, LONG y, DWORD flags) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-  input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  return input;
-}
-
-void MouseClickOn(HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  LONG x = (r.left + r.right) / 2;
-  LONG y = (r.top + r.bottom) / 2;
-  InputSend({MouseInput(x, y, MOUSEEVENTF_LEFTDOWN), MouseInput(x, y, MOUSEEVENTF_LEFTUP)});
-}
-
 enum class Ending { Enter, ClickOk, Escape, Close };
 
 void DialogFinish(HWND dialog, Ending ending) {
@@ -130,16 +81,10 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool ClassRegistered(const char* name) {
-  WNDCLASSEXA info = {};
-  info.cbSize = sizeof info;
-  return GetClassInfoExA(ModuleInstance, name, &info) != 0;
-}
-
 class InputRequesterTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!ClassRegistered(kTestWindowClass)) {
+    if (!WindowClassRegistered(kTestWindowClass)) {
       WNDCLASSEXA windowClass = {};
       windowClass.cbSize = sizeof windowClass;
       windowClass.lpfnWndProc = TestWindowProc;
@@ -344,7 +289,7 @@ TEST_F(InputRequesterTest, SecondRequesterWorksLikeTheFirst) {
       KeyPress(VK_RETURN);
     });
     EXPECT_EQ(answer, typed);
-    EXPECT_FALSE(ClassRegistered(kDialogClass)) << "the class goes with its dialog";
+    EXPECT_FALSE(WindowClassRegistered(kDialogClass)) << "the class goes with its dialog";
     MessagesDrain();
   }
 }
@@ -433,7 +378,7 @@ TEST_F(InputRequesterTest, QuitDuringTheDialogCancelsItAndReachesTheCallersLoop)
   EXPECT_EQ(message.wParam, 7u);
   EXPECT_NE(dialogDuring, nullptr);
   EXPECT_FALSE(IsWindow(dialogDuring));
-  EXPECT_FALSE(ClassRegistered(kDialogClass));
+  EXPECT_FALSE(WindowClassRegistered(kDialogClass));
   EXPECT_TRUE(IsWindowEnabled(other));
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
@@ -474,7 +419,7 @@ TEST_F(InputRequesterTest, DialogThatCannotBeMadeLeavesNothingBehind) {
   EXPECT_TRUE(IsWindowEnabled(other));
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
-  EXPECT_FALSE(ClassRegistered(kDialogClass));
+  EXPECT_FALSE(WindowClassRegistered(kDialogClass));
 }
 
 // Each thread gets back exactly the windows it disabled, even while another has its own disabled.
