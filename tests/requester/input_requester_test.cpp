@@ -1,6 +1,8 @@
 #include "requester/input_requester.h"
 
 #include "runtime/instance.h"
+#include "runtime/memory.h"
+#include "runtime/registry.h"
 #include "runtime/strings.h"
 #include "tests/support/gui.h"
 
@@ -452,6 +454,52 @@ TEST_F(InputRequesterTest, ThreadWindowsEnableLeavesOtherThreadsWindowsDisabled)
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
   CloseHandle(disabled);
   CloseHandle(release);
+}
+
+BOOL CALLBACK DisabledWindowCount(HWND window, LPARAM count) {
+  if (!IsWindowEnabled(window)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+// The top-level windows of this thread that are disabled, hidden ones included.
+int ThreadDisabledWindows() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), DisabledWindowCount, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// Answered and cancelled in turn, each with the owner and another window of the thread to disable
+// and enable again: nothing stays disabled, registered or allocated.
+TEST_F(InputRequesterTest, TwoHundredRequestersGiveBackEverything) {
+  HWND other = TopWindowOpen(WS_VISIBLE);
+  HWND owner = TopWindowOpen(WS_VISIBLE);
+  ASSERT_TRUE(SetForegroundWindow(owner));
+  MessagesDrain();
+  int disabledBefore = ThreadDisabledWindows();
+  ProcessHoldings before = ProcessHoldingsOf({MainHeap, StringHeap, ListHeap});
+  for (int i = 0; i < 200; ++i) {
+    SCOPED_TRACE(i);
+    bool answered = i % 2 == 0;
+    HWND ownerDuring = nullptr;
+    BOOL otherEnabledDuring = TRUE;
+    std::string answer = Ask(nullptr, [&](HWND dialog) {
+      ownerDuring = GetWindow(dialog, GW_OWNER);
+      otherEnabledDuring = IsWindowEnabled(other);
+      if (answered) TextType("72");
+      KeyPress(answered ? VK_RETURN : VK_ESCAPE);
+    });
+    ASSERT_EQ(answer, answered ? "72" : "");
+    ASSERT_EQ(ownerDuring, owner) << "the owner must be disabled and enabled in every round";
+    ASSERT_FALSE(otherEnabledDuring);
+    ASSERT_TRUE(IsWindowEnabled(other));
+    ASSERT_TRUE(IsWindowEnabled(owner));
+    ASSERT_EQ(RequesterState.disabledWindows, nullptr);
+    ASSERT_FALSE(WindowClassRegistered(kDialogClass));
+    MessagesDrain();
+  }
+  EXPECT_EQ(ThreadDisabledWindows(), disabledBefore);
+  EXPECT_EQ(StringBuffer.used, 0);
+  EXPECT_EQ(ProcessHoldingsOf({MainHeap, StringHeap, ListHeap}), before);
 }
 
 }  // namespace
