@@ -141,7 +141,11 @@ void* ObjectIterateNext(ObjectTable* table, intptr_t* out) {
     }
   }
   ListNode* node = table->iterCursor;
-  if (!node) return nullptr;
+  if (!node) {
+    // Past every number for good: an ended enumeration stays ended even if the array grows.
+    table->iterPosition = INT32_MAX;
+    return nullptr;
+  }
   table->iterCursor = node->previous;
   *out = reinterpret_cast<intptr_t>(PayloadOf(node));
   return PayloadOf(node);

@@ -74,7 +74,8 @@ void ObjectRelease(ObjectTable* table, intptr_t value);
 // dynamic entry, oldest first. Enumerations of one table do not nest.
 void ObjectIterateStart(ObjectTable* table);
 
-// The next entry, with its number or handle in *out; null at the end (*out unchanged). The
+// The next entry, with its number or handle in *out; null at the end (*out unchanged), and null
+// on every later call until the next ObjectIterateStart, even after the table has grown. The
 // caller may release the entry just yielded, or any other, without disturbing the enumeration.
 void* ObjectIterateNext(ObjectTable* table, intptr_t* out);
 

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build make
   g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest libbenchmark-dev
+  clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
 )
 

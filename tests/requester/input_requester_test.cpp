@@ -1,7 +1,10 @@
 #include "requester/input_requester.h"
 
 #include "runtime/instance.h"
+#include "runtime/memory.h"
+#include "runtime/registry.h"
 #include "runtime/strings.h"
+#include "tests/support/gui.h"
 
 #include <gtest/gtest.h>
 
@@ -59,56 +62,6 @@ std::string Ask(const char* defaultText, DialogScript script) {
   return std::string(StringBuffer.text, StringBuffer.used);
 }
 
-void InputSend(std::vector<INPUT> inputs) {
-  UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  EXPECT_EQ(sent, inputs.size()) << "SendInput, error " << GetLastError();
-}
-
-INPUT KeyInput(WORD virtualKey, WORD scan, DWORD flags) {
-  INPUT input = {};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = virtualKey;
-  input.ki.wScan = scan;
-  input.ki.dwFlags = flags;
-  return input;
-}
-
-void KeyPress(WORD virtualKey) {
-  WORD scan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-  InputSend({KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)});
-}
-
-// Types Latin-1 text as characters, independent of the keyboard layout: each byte of Latin-1 is
-// the Unicode code point of the same number.
-void TextType(const char* text) {
-  std::vector<INPUT> inputs;
-  for (const char* c = text; *c; ++c) {
-    WORD character = static_cast<unsigned char>(*c);
-    inputs.push_back(KeyInput(0, character, KEYEVENTF_UNICODE));
-    inputs.push_back(KeyInput(0, character, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
-  }
-  InputSend(inputs);
-}
-
-// Every event moves to its point: a late pointer event from the display, sent when Wine's desktop
-// appears, can otherwise put the cursor elsewhere between the move and the press.
-INPUT MouseInput(LONG x, LONG y, DWORD flags) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-  input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  return input;
-}
-
-void MouseClickOn(HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  LONG x = (r.left + r.right) / 2;
-  LONG y = (r.top + r.bottom) / 2;
-  InputSend({MouseInput(x, y, MOUSEEVENTF_LEFTDOWN), MouseInput(x, y, MOUSEEVENTF_LEFTUP)});
-}
-
 enum class Ending { Enter, ClickOk, Escape, Close };
 
 void DialogFinish(HWND dialog, Ending ending) {
@@ -130,16 +83,10 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool ClassRegistered(const char* name) {
-  WNDCLASSEXA info = {};
-  info.cbSize = sizeof info;
-  return GetClassInfoExA(ModuleInstance, name, &info) != 0;
-}
-
 class InputRequesterTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!ClassRegistered(kTestWindowClass)) {
+    if (!WindowClassRegistered(kTestWindowClass)) {
       WNDCLASSEXA windowClass = {};
       windowClass.cbSize = sizeof windowClass;
       windowClass.lpfnWndProc = TestWindowProc;
@@ -344,7 +291,7 @@ TEST_F(InputRequesterTest, SecondRequesterWorksLikeTheFirst) {
       KeyPress(VK_RETURN);
     });
     EXPECT_EQ(answer, typed);
-    EXPECT_FALSE(ClassRegistered(kDialogClass)) << "the class goes with its dialog";
+    EXPECT_FALSE(WindowClassRegistered(kDialogClass)) << "the class goes with its dialog";
     MessagesDrain();
   }
 }
@@ -433,7 +380,7 @@ TEST_F(InputRequesterTest, QuitDuringTheDialogCancelsItAndReachesTheCallersLoop)
   EXPECT_EQ(message.wParam, 7u);
   EXPECT_NE(dialogDuring, nullptr);
   EXPECT_FALSE(IsWindow(dialogDuring));
-  EXPECT_FALSE(ClassRegistered(kDialogClass));
+  EXPECT_FALSE(WindowClassRegistered(kDialogClass));
   EXPECT_TRUE(IsWindowEnabled(other));
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
@@ -474,7 +421,7 @@ TEST_F(InputRequesterTest, DialogThatCannotBeMadeLeavesNothingBehind) {
   EXPECT_TRUE(IsWindowEnabled(other));
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
-  EXPECT_FALSE(ClassRegistered(kDialogClass));
+  EXPECT_FALSE(WindowClassRegistered(kDialogClass));
 }
 
 // Each thread gets back exactly the windows it disabled, even while another has its own disabled.
@@ -507,6 +454,52 @@ TEST_F(InputRequesterTest, ThreadWindowsEnableLeavesOtherThreadsWindowsDisabled)
   EXPECT_EQ(RequesterState.disabledWindows, nullptr);
   CloseHandle(disabled);
   CloseHandle(release);
+}
+
+BOOL CALLBACK DisabledWindowCount(HWND window, LPARAM count) {
+  if (!IsWindowEnabled(window)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+// The top-level windows of this thread that are disabled, hidden ones included.
+int ThreadDisabledWindows() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), DisabledWindowCount, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// Answered and cancelled in turn, each with the owner and another window of the thread to disable
+// and enable again: nothing stays disabled, registered or allocated.
+TEST_F(InputRequesterTest, TwoHundredRequestersGiveBackEverything) {
+  HWND other = TopWindowOpen(WS_VISIBLE);
+  HWND owner = TopWindowOpen(WS_VISIBLE);
+  ASSERT_TRUE(SetForegroundWindow(owner));
+  MessagesDrain();
+  int disabledBefore = ThreadDisabledWindows();
+  ProcessHoldings before = ProcessHoldingsOf({MainHeap, StringHeap, ListHeap});
+  for (int i = 0; i < 200; ++i) {
+    SCOPED_TRACE(i);
+    bool answered = i % 2 == 0;
+    HWND ownerDuring = nullptr;
+    BOOL otherEnabledDuring = TRUE;
+    std::string answer = Ask(nullptr, [&](HWND dialog) {
+      ownerDuring = GetWindow(dialog, GW_OWNER);
+      otherEnabledDuring = IsWindowEnabled(other);
+      if (answered) TextType("72");
+      KeyPress(answered ? VK_RETURN : VK_ESCAPE);
+    });
+    ASSERT_EQ(answer, answered ? "72" : "");
+    ASSERT_EQ(ownerDuring, owner) << "the owner must be disabled and enabled in every round";
+    ASSERT_FALSE(otherEnabledDuring);
+    ASSERT_TRUE(IsWindowEnabled(other));
+    ASSERT_TRUE(IsWindowEnabled(owner));
+    ASSERT_EQ(RequesterState.disabledWindows, nullptr);
+    ASSERT_FALSE(WindowClassRegistered(kDialogClass));
+    MessagesDrain();
+  }
+  EXPECT_EQ(ThreadDisabledWindows(), disabledBefore);
+  EXPECT_EQ(StringBuffer.used, 0);
+  EXPECT_EQ(ProcessHoldingsOf({MainHeap, StringHeap, ListHeap}), before);
 }
 
 }  // namespace

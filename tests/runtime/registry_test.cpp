@@ -166,6 +166,14 @@ TEST_F(RegistryTest, ReleasingTheNextDynamicEntryDuringEnumerationSkipsIt) {
   EXPECT_EQ(out, c) << "out is left unchanged at the end";
 }
 
+TEST_F(RegistryTest, EndedEnumerationStaysEndedWhenTheTableGrows) {
+  Slot(1, 1);
+  EXPECT_EQ(Enumerate(), (std::vector<intptr_t>{1}));
+  Slot(20, 20);  // grows the array past the number where the enumeration stopped
+  intptr_t out = 0;
+  EXPECT_EQ(ObjectIterateNext(table_, &out), nullptr) << "yielded " << out;
+}
+
 TEST(ListTest, RemoveHeadMiddleAndTailKeepsLinksConsistent) {
   // Each case removes one node of three (0 newest .. 2 oldest) and expects the other two, newest first.
   struct Case {

@@ -250,3 +250,36 @@ void CursorPlace(LONG x, LONG y) {
   EXPECT_TRUE(PumpUntil([&] { return CursorPosition() == POINT{x, y}; }))
       << "cursor at " << testing::PrintToString(CursorPosition());
 }
+
+ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
+  ProcessHoldings holdings = {};
+  for (HANDLE heap : heaps) {
+    size_t bytes = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry)) {
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS)) << "HeapWalk of " << heap;
+    holdings.heapBytes.push_back(bytes);
+  }
+  holdings.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  holdings.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  return holdings;
+}
+
+bool operator==(const ProcessHoldings& a, const ProcessHoldings& b) {
+  return a.heapBytes == b.heapBytes && a.gdiObjects == b.gdiObjects &&
+         a.userObjects == b.userObjects;
+}
+
+void PrintTo(const ProcessHoldings& holdings, std::ostream* out) {
+  *out << "{heap bytes";
+  for (size_t bytes : holdings.heapBytes) *out << " " << bytes;
+  *out << ", GDI " << holdings.gdiObjects << ", USER " << holdings.userObjects << "}";
+}
+
+bool WindowClassRegistered(const char* name) {
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof info;
+  return GetClassInfoExA(GetModuleHandleA(nullptr), name, &info) != 0;
+}

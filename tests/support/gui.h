@@ -112,3 +112,19 @@ POINT CursorPosition();
 // time after such a late move, which then starts outside, and fails the test when the cursor
 // does not stay at x, y.
 void CursorPlace(LONG x, LONG y);
+
+// Soak additions: what a long run must give back, counted rather than timed.
+//
+// The busy bytes of the heaps a test names, walked with HeapWalk, and the GDI and USER objects the
+// platform counts for the process. Wine 8 counts no GDI or USER objects (both read 0), so a soak
+// test also checks that the handles it expects gone are gone (GetObjectType, IsWindow).
+struct ProcessHoldings {
+  std::vector<size_t> heapBytes;  // busy bytes of each heap, in the order the heaps were given
+  DWORD gdiObjects;               // GetGuiResources GR_GDIOBJECTS
+  DWORD userObjects;              // GetGuiResources GR_USEROBJECTS
+};
+ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps);
+bool operator==(const ProcessHoldings& a, const ProcessHoldings& b);
+void PrintTo(const ProcessHoldings& holdings, std::ostream* out);
+// Whether a window class of that name is registered for the program's module.
+bool WindowClassRegistered(const char* name);

@@ -5,6 +5,7 @@
 #include "runtime/protocol.h"
 #include "tests/support/gui.h"
 #include "tests/window/runtime_window.h"
+#include "window/sizing.h"
 
 #include <gtest/gtest.h>
 
@@ -296,22 +297,21 @@ class DragSetting {
 TEST_F(RuntimeWindowTest, BorderDragGivesSizeEventsBeforeTheButtonIsReleased) {
   DragSetting dragging;
   HWND window = QuietWindowOpen(WS_OVERLAPPEDWINDOW);
-  RECT r;
-  GetWindowRect(window, &r);
-  LONG y = (r.top + r.bottom) / 2;
+  RECT r = WindowRectOf(window);
   LONG x = r.right - 2;
+  LONG y = (r.top + r.bottom) / 2;
   ASSERT_EQ(SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)), HTRIGHT);
+  CursorPlace(x, y);
   MouseDown(x, y);
-  EventsRunFor(100);
-  MouseMove(x + 40, y);
+  ASSERT_TRUE(PumpUntil([] { return Sizing->active == 1; })) << "sizing never started";
+  // The pointer moves below the part that stays in the shape (see CursorPlace).
+  SetWindowRgn(window, CreateRectRgn(0, 0, r.right - r.left, 30), TRUE);
+  MouseMove(x + 40, y + 10);
   EXPECT_EQ(EventWaitFor([](int32_t code) { return code == EventCodeSize; }), EventCodeSize);
-  EXPECT_TRUE(GetKeyState(VK_LBUTTON) & 0x8000) << "still dragging";
-  RECT during;
-  GetWindowRect(window, &during);
-  EXPECT_EQ(during.right, x + 40 + 2);
-  MouseUp(x + 40, y);
-  EventsRunFor(100);
-  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Sizing->active, 1) << "still dragging";
+  EXPECT_EQ(WindowRectOf(window).right, x + 40 + 2);
+  MouseUp(x + 40, y + 10);
+  EXPECT_TRUE(PumpUntil([] { return Sizing->active == 0; }));
 }
 
 }  // namespace

@@ -320,4 +320,30 @@ TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
   }
 }
 
+// A runtime window as an MDI frame (KX_MDI_Gadget names its client) and another as one of its
+// children, the way a program would set them up.
+TEST_F(RuntimeWindowTest, MdiFrameAndChildTakeTheFramePaths) {
+  auto frame = reinterpret_cast<HWND>(WindowOpen(0, 50, 50, 400, 300, "Rahmen", 0));
+  CLIENTCREATESTRUCT clientCreate = {nullptr, 1000};
+  HWND client = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 100, 80, frame,
+                                nullptr, ModuleInstance, &clientCreate);
+  ASSERT_NE(client, nullptr) << "error " << GetLastError();
+  SetPropA(frame, PropertyMdiGadget, client);
+
+  SendMessageA(frame, WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 300));
+  RECT r = RectInParent(client);
+  EXPECT_EQ(r.right - r.left, 100) << "WM_SIZE never reaches the frame procedure";
+  SendMessageA(frame, WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(GetFocus(), client) << "the frame procedure hands the focus to its client";
+
+  auto child = reinterpret_cast<HWND>(
+      WindowOpenWithParent(1, 0, 0, 120, 60, "Kind", WS_CHILD | WS_CAPTION, client));
+  ASSERT_TRUE(IsWindow(child));
+  WindowMdiClientSet(1, client);
+  WindowClose(1);
+  EXPECT_FALSE(IsWindow(child)) << "destroyed through its MDI client";
+  EXPECT_EQ(WindowFind(1), nullptr);
+  RemovePropA(frame, PropertyMdiGadget);
+}
+
 }  // namespace
