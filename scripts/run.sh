@@ -1,18 +1,104 @@
 #!/usr/bin/env bash
-# Builds the release program (i686) and runs it under Wine: on your display when DISPLAY is set,
-# otherwise on the project's own Xvfb display. Installs what it needs first.
+# Builds the release program (i686) and starts it under Wine.
+#
+# With a display (DISPLAY set and answering), the program opens on that desktop for you to use,
+# in a Wine prefix of its own (build/wine-prefix-desktop) whose windows are ordinary windows of
+# your desktop; the script returns when you close the result window.
+#
+# Without a display, or with --demo, it plays a user on the project's private Xvfb display: it
+# types the entries into both dialogs, clicks the option, saves a screenshot of each step as PNG
+# into the shots folder, prints the result window's texts and closes the program.
+#
+# Usage: scripts/run.sh [--demo] [--weight KG] [--height CM] [--sex maenlich|weiblich]
+#                       [--shots FOLDER]
+# Defaults: 80 kg, 180 cm, "maenlich" (the option "mänlich"), shots in build/demo.
+# Exits with the program's exit code. Nothing it started keeps running after it.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
+
+demo=no
+weight=80
+height=180
+sex=m
+shots="$repo/build/demo"
+usage() {
+  sed -n '/^# Usage:/,/^# Defaults:/s/^# //p' "${BASH_SOURCE[0]}" >&2
+  exit 2
+}
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --demo) demo=yes ;;
+    --weight) weight=${2?}; shift ;;
+    --height) height=${2?}; shift ;;
+    --sex)
+      case "${2?}" in
+        m | maenlich | mänlich | man) sex=m ;;
+        w | weiblich | woman) sex=w ;;
+        *) usage ;;
+      esac
+      shift ;;
+    --shots) shots=$(realpath -m "${2?}"); shift ;;
+    *) usage ;;
+  esac
+  shift
+done
+
 bash scripts/setup.sh
-cmake --preset i686 >/dev/null
-cmake --build --preset i686 --target waagenfuchs
-program=build/i686/waagenfuchs.exe
-echo "built $program ($(stat -c %s "$program") bytes)"
 user_display="${DISPLAY:-}"
+if [ "$demo" = no ] && [ -n "$user_display" ] &&
+   ! import -display "$user_display" -window root -crop 1x1+0+0 null: 2>/dev/null; then
+  echo "run: display $user_display does not answer; playing the demo on a private display" >&2
+  demo=yes
+fi
+[ -n "$user_display" ] || demo=yes
+
+cmake --preset i686 >/dev/null
+program=build/i686/waagenfuchs.exe
+driver=build/i686/tests/program_tests.exe
+
+if [ "$demo" = no ]; then
+  cmake --build --preset i686 --target waagenfuchs
+  echo "built $program ($(stat -c %s "$program") bytes); starting it on $user_display"
+  export WINEPREFIX="$repo/build/wine-prefix-desktop"
+  source scripts/wine-env.sh
+  export DISPLAY="$user_display"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  wine_env_prefix
+  # Wine's services outlive the program: they get a log file, not the caller's terminal or
+  # pipe, and are stopped at the end. A Windows program ignores Ctrl+C, so an interrupted script
+  # stops the program too, through the same wineserver -k; waiting in the background lets the
+  # script see the interrupt at once.
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  trap 'echo "run: interrupted; stopping the program" >&2; exit 130' INT TERM
+  wine "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null &
+  status=0
+  wait $! || status=$?
+  echo "exit code $status"
+  exit "$status"
+fi
+
+cmake --build --preset i686 --target program_tests
+echo "built $program ($(stat -c %s "$program") bytes); playing the demo"
 source scripts/wine-env.sh
+# Stop the private display and Wine afterwards only when this script started them; a test run
+# may be using them.
+if ! wine_env_xvfb_alive; then trap wine_env_down EXIT; fi
 wine_env_up
-[ -z "$user_display" ] || export DISPLAY="$user_display"
+shot_names=(1-weight-dialog 2-height-dialog 3-choice-window 4-result-window)
+mkdir -p "$shots"
+for name in "${shot_names[@]}"; do rm -f "$shots/$name.bmp" "$shots/$name.png"; done
 status=0
-wine "$program" || status=$?
-echo "exit code $status"
+# The driver prints the program's texts as they are, in Latin-1.
+texts=$(mktemp)
+scripts/wine-run "$driver" --demo "$weight" "$height" "$sex" "$shots" >"$texts" || status=$?
+iconv -f ISO-8859-1 -t UTF-8 "$texts"
+rm -f "$texts"
+saved=()
+for name in "${shot_names[@]}"; do
+  [ -e "$shots/$name.bmp" ] || continue
+  convert "$shots/$name.bmp" -strip "$shots/$name.png" && rm "$shots/$name.bmp" &&
+    saved+=("$name.png")
+done
+echo "screenshots in $shots: ${saved[*]}"
+exit "$status"

@@ -19,6 +19,25 @@ wine_env_xvfb_alive() {
   [ -f "$lock" ] && kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null
 }
 
+# Makes the prefix $WINEPREFIX the first time: no crash dialog (a crashing test would hang on
+# it), and with the argument "virtual-desktop" all windows inside one Wine desktop window.
+wine_env_prefix() {
+  if [ ! -f "$WINEPREFIX/.ready" ]; then
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    if [ "${1:-}" = virtual-desktop ]; then
+      wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+    fi
+    wineserver -w
+    touch "$WINEPREFIX/.ready"
+  fi
+  # Wine draws its caption buttons with its Marlett font, which it does not find in its own data
+  # folder here: without the copy the close box shows the letter "r".
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -e "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+}
+
 wine_env_up() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
@@ -28,16 +47,9 @@ wine_env_up() {
       setsid Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null 9>&- &
       for _ in $(seq 100); do wine_env_xvfb_alive && break; sleep 0.1; done
     fi
-    if [ ! -f "$WINEPREFIX/.ready" ]; then
-      wineboot -i >/dev/null 2>&1 9>&-
-      # No crash dialog (a crashing test would hang on it), and a virtual desktop: without a
-      # window manager each hide of a top-level window otherwise stalls about two seconds.
-      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-      wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-      wineserver -w
-      touch "$WINEPREFIX/.ready"
-    fi
+    # A virtual desktop: without a window manager each hide of a top-level window otherwise
+    # stalls about two seconds.
+    wine_env_prefix virtual-desktop 9>&-
     # Daemons must not inherit the lock's descriptor, or the lock stays held for their lifetime.
     # A persistent server saves about two seconds on every Wine process.
     wineserver -p >/dev/null 2>&1 9>&- || true

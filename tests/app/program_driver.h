@@ -1,0 +1,67 @@
+// Drives the real program as a person does: starts waagenfuchs.exe, answers its two dialogs with
+// real key presses, clicks an option of the choice window with the real mouse, reads the result
+// window back, closes it through its system menu and takes the exit code.
+//
+// The driver is a process of its own beside the program, on the same display. It finds the
+// program's windows among the top-level windows of the program's process by class and title, and
+// waits for every state it needs with a deadline. A step that cannot be done adds a GoogleTest
+// failure that says what was awaited and what was seen, and the run stops there. The program is
+// terminated when the run ends while it still runs, so no failure leaves a process behind.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// How long the driver waits for any one state of the program. Generous: the first Wine process
+// of a session and a busy build machine can each take seconds.
+constexpr DWORD kProgramDeadlineMs = 15000;
+
+// The moments at which a run hands the window concerned to the caller's hook.
+enum class ProgramStep {
+  WeightTyped,  // the weight dialog shows the typed text; Enter (or Escape) follows
+  HeightTyped,  // the same for the height dialog
+  ChoiceShown,  // the choice window shows both options and waits; the click follows
+  ResultShown,  // the result window is filled and painted; its close follows
+};
+
+// Runs at each step with the window of that step. It may check, move or photograph the window;
+// the run goes on from the state the hook leaves.
+using ProgramHook = std::function<void(ProgramStep step, HWND window)>;
+
+// What the user does.
+struct UserPlay {
+  const char* weight;  // typed into the weight dialog, then Enter; null: Escape, nothing typed
+  const char* height;  // the same for the height dialog
+  int option;          // gadget clicked in the choice window: 0 "m\xE4nlich", 1 "weiblich"
+};
+
+// The result window as the user saw it, and how the program ended.
+struct ResultSeen {
+  std::string texts[12];  // text of each gadget, by gadget number; Latin-1 as the program holds it
+  COLORREF adviceColour;  // the colour most of gadget 11's client area shows on the screen
+  POINT position;         // outer top-left corner on the screen
+  SIZE client;            // size of the client area
+  DWORD exitCode;         // the program's exit code after the close
+};
+
+// Plays play through one whole run of the program at path: both dialogs, the choice, the result
+// window and its close through the system menu, then waits for the program's end. hook, when set,
+// runs at each ProgramStep. Returns false, with a test failure added, when a step could not be
+// done or the program did not end; seen then holds what was read before that.
+bool ProgramPlay(const char* path, const UserPlay& play, const ProgramHook& hook,
+                 ResultSeen* seen);
+
+// The screen under rect (screen coordinates), row by row from the top, as colours 0x00BBGGRR.
+// Empty, with a test failure added, when the screen cannot be copied.
+std::vector<COLORREF> ScreenPixels(const RECT& rect);
+
+// The text of a window of any process (WM_GETTEXT: GetWindowTextA reads only the captions of
+// other processes' windows, not the text of their controls). Empty when the window does not answer.
+std::string WindowTextOf(HWND window);
+
+// Waits until window and all its children have nothing left to paint and the owning thread has
+// come back to its message loop after painting; false on the deadline.
+bool WindowPaintedAwait(HWND window);

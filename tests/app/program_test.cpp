@@ -1,0 +1,174 @@
+// The whole program, used as a person uses it: one row of the table per run, from the first
+// dialog to the exit code. Every run also checks the result window's place, size and labels.
+#include "tests/app/program_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace {
+
+// The build passes the program's path as the build machine spells it; Wine resolves that rooted
+// path on the drive of the current directory, which is the build machine's root.
+constexpr char kProgramPath[] = PROGRAM_PATH;
+
+constexpr int kMan = 0;    // gadget "m\xE4nlich"
+constexpr int kWoman = 1;  // gadget "weiblich"
+
+constexpr COLORREF kGreen = 0x0000CC00;
+constexpr COLORREF kYellow = 0x0000FFFF;
+constexpr COLORREF kOrange = 0x0001B1FF;
+constexpr COLORREF kRed = 0x000066FF;
+
+constexpr char kUnder[] = "Du hast Untergewicht.";
+constexpr char kNormal[] = "Du hast Normalgewicht.";
+constexpr char kOver[] = "Du hast \xDC" "bergewicht.";
+constexpr char kObese[] = "Du hast Adipositas.";
+constexpr char kSeverelyObese[] = "Du hast starke Adipositas.";
+constexpr char kAdviceFood[] = "Bitte achte mehr auf deine Ern\xE4hrung.";
+constexpr char kAdviceDoctorTypo[] = "Bitte suche einen Artzt auf!";
+constexpr char kAdviceDoctor[] = "Bitte suche einen Arzt auf!";
+constexpr char kAdviceOk[] = "Alles Ok.";
+
+// What happens to the choice window while it waits, before the option is clicked.
+enum class ChoiceDisturbance { None, Move, Resize };
+
+// What the result window shows for one run.
+struct Expected {
+  const char* normal;         // gadget 3, normal weight
+  const char* ideal;          // gadget 0, ideal weight
+  const char* bmi;            // gadget 2, body mass index
+  const char* normalVerdict;  // gadget 8
+  const char* idealVerdict;   // gadget 10
+  const char* classText;      // gadget 9
+  const char* advice;         // gadget 11
+  COLORREF colour;            // gadget 11's background
+};
+
+struct ProgramCase {
+  const char* name;                // test name
+  UserPlay play;                   // the entries and the clicked option
+  ChoiceDisturbance disturbance;   // done to the choice window before the click
+  Expected expected;               // the result window's texts and colour
+};
+
+void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.name; }
+
+// Men at 180 cm (normal weight 80, ideal 72), women at 170 cm (normal 70, ideal 63).
+const ProgramCase kCases[] = {
+    {"ManUnderweight", {"55", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "17", "Du bist 25 Kg unter deinem Normalgewich.t",
+      "Du bist 17 Kg unter deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
+    {"ManNormal", {"80", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+      kNormal, kAdviceOk, kGreen}},
+    {"ManOverweight", {"90", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "28", "Du bist 10 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 18 Kg \xFC" "ber deinem Idealgewicht.", kOver, kAdviceFood, kYellow}},
+    {"ManObese", {"110", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "34", "Du bist 30 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 38 Kg \xFC" "ber deinem Idealgewicht.", kObese, kAdviceDoctorTypo, kOrange}},
+    {"ManSeverelyObese", {"140", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "43", "Du bist 60 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 68 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
+    {"WomanUnderweight", {"50", "170", kWoman}, ChoiceDisturbance::None,
+     {"70", "63", "17", "Du bist 20 Kg unter deinem Normalgewich.t",
+      "Du bist 13 Kg unter deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
+    {"WomanNormal", {"60", "170", kWoman}, ChoiceDisturbance::None,
+     {"70", "63", "21", "Du bist 10 Kg unter deinem Normalgewich.t",
+      "Du bist 3 Kg unter deinem Idealgewicht.", kNormal, kAdviceOk, kGreen}},
+    {"WomanOverweight", {"75", "170", kWoman}, ChoiceDisturbance::None,
+     {"70", "63", "26", "Du bist 5 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 12 Kg \xFC" "ber deinem Idealgewicht.", kOver, kAdviceFood, kYellow}},
+    {"WomanObese", {"95", "170", kWoman}, ChoiceDisturbance::None,
+     {"70", "63", "33", "Du bist 25 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 32 Kg \xFC" "ber deinem Idealgewicht.", kObese, kAdviceDoctorTypo, kOrange}},
+    {"WomanSeverelyObese", {"120", "170", kWoman}, ChoiceDisturbance::None,
+     {"70", "63", "42", "Du bist 50 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 57 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
+    // The same entries as ManNormal: only the clicked option differs, and with it the class.
+    {"WomanWithAMansNormalIndex", {"80", "180", kWoman}, ChoiceDisturbance::None,
+     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+      kOver, kAdviceFood, kYellow}},
+    // Escape in both dialogs: weight 0 and height 0, an index that is not a number.
+    {"BothDialogsCancelled", {nullptr, nullptr, kMan}, ChoiceDisturbance::None,
+     {"-100", "-90", "-9223372036854775808", "Du bist 100 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 90 Kg \xFC" "ber deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
+    // Only the leading whole number counts: 72 kg, exactly the ideal weight at 180 cm.
+    {"WeightWithDecimalComma", {"72,5", "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "22", "Du bist 8 Kg unter deinem Normalgewich.t", "Du hast Idealgewicht.",
+      kNormal, kAdviceOk, kGreen}},
+    // A wait that ended on the move or size event would not take the later click on "weiblich":
+    // the class would then be a man's.
+    {"ChoiceWindowMovedFirst", {"80", "180", kWoman}, ChoiceDisturbance::Move,
+     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+      kOver, kAdviceFood, kYellow}},
+    {"ChoiceWindowResizedFirst", {"80", "180", kWoman}, ChoiceDisturbance::Resize,
+     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+      kOver, kAdviceFood, kYellow}},
+};
+
+// Moves the waiting choice window 200 pixels left and 150 down, or makes it 100 wider and 40
+// higher, from outside as a window manager does; then checks that it is still there, changed,
+// once the program has handled that and is back in its loop.
+void ChoiceDisturb(HWND choice, ChoiceDisturbance disturbance) {
+  if (disturbance == ChoiceDisturbance::None) return;
+  bool move = disturbance == ChoiceDisturbance::Move;
+  RECT before;
+  GetWindowRect(choice, &before);
+  RECT clientBefore;
+  GetClientRect(choice, &clientBefore);
+  int x = before.left - (move ? 200 : 0);
+  int y = before.top + (move ? 150 : 0);
+  int grow = move ? 0 : 100;
+  int growHigher = move ? 0 : 40;
+  ASSERT_TRUE(SetWindowPos(choice, nullptr, x, y, before.right - before.left + grow,
+                           before.bottom - before.top + growHigher,
+                           SWP_NOZORDER | SWP_NOACTIVATE))
+      << "error " << GetLastError();
+  ASSERT_TRUE(WindowPaintedAwait(choice));
+  ASSERT_TRUE(IsWindowVisible(choice)) << "the choice window went after it was changed";
+  RECT after;
+  GetWindowRect(choice, &after);
+  RECT clientAfter;
+  GetClientRect(choice, &clientAfter);
+  EXPECT_EQ(after.left, x);
+  EXPECT_EQ(after.top, y);
+  EXPECT_EQ(clientAfter.right, clientBefore.right + grow);
+  EXPECT_EQ(clientAfter.bottom, clientBefore.bottom + growHigher);
+}
+
+class ProgramTest : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(ProgramTest, ShowsTheAssessmentAndEndsWithCodeZero) {
+  const ProgramCase& c = GetParam();
+  ResultSeen seen;
+  bool played = ProgramPlay(
+      kProgramPath, c.play,
+      [&](ProgramStep step, HWND window) {
+        if (step == ProgramStep::ChoiceShown) ChoiceDisturb(window, c.disturbance);
+      },
+      &seen);
+  ASSERT_TRUE(played);
+  const Expected& e = c.expected;
+  const char* expected[12] = {e.ideal,          "...Normalgewicht", e.bmi,        e.normal,
+                              "...BMI-Index",   "...Idealgewicht",  "Dein...",    "Auswertung",
+                              e.normalVerdict,  e.classText,        e.idealVerdict, e.advice};
+  for (int gadget = 0; gadget < 12; ++gadget) {
+    EXPECT_EQ(seen.texts[gadget], expected[gadget]) << "gadget " << gadget;
+  }
+  EXPECT_EQ(seen.adviceColour, e.colour)
+      << std::hex << "got 0x" << seen.adviceColour << ", expected 0x" << e.colour;
+  EXPECT_EQ(seen.position.x, 245);
+  EXPECT_EQ(seen.position.y, 38);
+  EXPECT_EQ(seen.client.cx, 494);
+  EXPECT_EQ(seen.client.cy, 205);
+  EXPECT_EQ(seen.exitCode, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ProgramTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<ProgramCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
