@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
+
+// The version the Windows kernel reports, without the compatibility shims of GetVersionEx.
+extern "C" LONG WINAPI RtlGetVersion(OSVERSIONINFOW* version);
 
 namespace {
 
@@ -246,5 +250,29 @@ INSTANTIATE_TEST_SUITE_P(Runs, ProgramTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ProgramCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// The table also runs in prefixes that report other Windows versions (tests/CMakeLists.txt); a
+// prefix that reported another version than the one it was made for would prove nothing there.
+TEST(Prefix, ReportsTheWindowsVersionItWasMadeFor) {
+  struct WindowsVersion {
+    const char* name;  // the prefix's Version value
+    DWORD major;       // the version number the kernel reports for it
+    DWORD minor;       // and its second part
+  };
+  static const WindowsVersion kVersions[] = {{"winxp64", 5, 2}, {"win7", 6, 1}, {"win10", 10, 0}};
+  // The scripts' choice; the project's own prefix, without one, reports Windows 7.
+  const char* asked = getenv("WINE_WINDOWS_VERSION");
+  std::string name = asked && *asked ? asked : "win7";
+  OSVERSIONINFOW reported = {};
+  reported.dwOSVersionInfoSize = sizeof reported;
+  ASSERT_EQ(RtlGetVersion(&reported), 0);
+  for (const WindowsVersion& version : kVersions) {
+    if (name != version.name) continue;
+    EXPECT_EQ(reported.dwMajorVersion, version.major) << name;
+    EXPECT_EQ(reported.dwMinorVersion, version.minor) << name;
+    return;
+  }
+  ADD_FAILURE() << "no expected numbers for the version \"" << name << "\"";
+}
 
 }  // namespace
