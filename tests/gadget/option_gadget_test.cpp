@@ -33,7 +33,7 @@ TEST_F(GadgetTest, SetStateChecksOneOptionAndClearsOnlyItsGroup) {
     intptr_t number;
     int32_t state;
     std::vector<int32_t> states;  // of 1 to 5 afterwards
-  } steps[] = {
+  } const steps[] = {
       {2, 1, {0, 1, 0, 0, 1}}, {3, 1, {0, 0, 1, 0, 1}}, {1, 7, {1, 0, 0, 0, 1}},
       {1, 0, {0, 0, 0, 0, 1}}, {4, 1, {0, 0, 0, 1, 0}},
   };
