@@ -8,6 +8,7 @@ packages=(
   g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest libbenchmark-dev
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
+  cppcheck clang-tidy
 )
 
 missing=()
