@@ -4,7 +4,7 @@
 #   cppcheck    the whole tree (tests and benchmarks too) as Windows ANSI code for i686, with its
 #               Windows library in place of the system headers; then the files of the host build
 #               (the core, the stand-in kernel32 and their tests) as that build compiles them.
-#   clang-tidy  the checks in .clang-tidy on every file of the repository that the i686 build or the
+#   clang-tidy  the checks in .clang-tidy on every file of the repository that the i686, x86_64 or
 #               host build compiles, each read for its own build's target. Test programs that use
 #               GoogleTest only with --with-tests: its headers cost seconds a file.
 # The file lists come from compile_commands.json of configure-only builds under build/analysis/,
@@ -80,22 +80,27 @@ tidy_sources() {
     exit $status' clang-tidy -p "$db" "$@"
 }
 
+# Prints the clang-tidy arguments that make clang read the MinGW build in FOLDER for its target:
+# clang finds the MinGW C headers itself, but the C++ library's headers only where the build's own
+# compiler keeps them.
+mingw_arguments() {
+  local cxx
+  cxx=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$1/compile_commands.json" | head -n 1)
+  echo "--extra-arg-before=--target=$("$cxx" -dumpmachine)"
+  "$cxx" -xc++ -E -v /dev/null 2>&1 | sed -n '/search starts here:/,/End of search/p' |
+    sed -n 's|^ *\(.*/include/c++.*\)$|--extra-arg=-isystem\1|p'
+}
+
+# Both Windows builds: LRESULT, WPARAM and LONG_PTR are 64 bits wide only in the x86_64 one.
 run_clang_tidy() {
-  local windows host
-  windows=$(compile_database i686) || return 1
-  host=$(compile_database host) || return 1
-  # clang reads the i686 build as MinGW code; it finds the MinGW C headers itself, but the C++
-  # library's headers only where the build's own compiler keeps them.
-  local cxx args=()
-  cxx=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$windows/compile_commands.json" | head -n 1)
-  args+=(--extra-arg-before=--target="$("$cxx" -dumpmachine)")
-  while read -r dir; do
-    args+=(--extra-arg=-isystem"$dir")
-  done < <("$cxx" -xc++ -E -v /dev/null 2>&1 | sed -n '/search starts here:/,/End of search/p' |
-           grep '/include/c++')
-  local status=0
-  tidy_sources "$windows" "${args[@]}" || status=1
-  tidy_sources "$host" || status=1
+  local status=0 preset db args
+  for preset in i686 x86_64; do
+    db=$(compile_database "$preset") || return 1
+    mapfile -t args < <(mingw_arguments "$db")
+    tidy_sources "$db" "${args[@]}" || status=1
+  done
+  db=$(compile_database host) || return 1
+  tidy_sources "$db" || status=1
   return $status
 }
 
