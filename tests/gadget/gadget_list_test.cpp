@@ -7,7 +7,8 @@
 namespace {
 
 HWND FieldCreate(intptr_t number) {
-  return reinterpret_cast<HWND>(StringGadgetCreate(number, 10, 30 * number, 80, 20, "x", 0));
+  return reinterpret_cast<HWND>(
+      StringGadgetCreate(number, 10, static_cast<int>(30 * number), 80, 20, "x", 0));
 }
 
 TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {

@@ -6,7 +6,9 @@
 namespace {
 
 void OptionsCreate(std::initializer_list<intptr_t> numbers) {
-  for (intptr_t number : numbers) OptionGadgetCreate(number, 10, 25 * number, 100, 20, "Option");
+  for (intptr_t number : numbers) {
+    OptionGadgetCreate(number, 10, static_cast<int>(25 * number), 100, 20, "Option");
+  }
 }
 
 TEST_F(GadgetTest, OptionStartsAGroupAfterAnythingButAnOption) {
