@@ -13,7 +13,7 @@ command -v python3 >/dev/null || { echo "perf: python3 is needed for the report"
 # Rounds per comparison: enough that the medians hold still on a busy two-core machine.
 number_repetitions=15
 event_rounds=21
-startup_rounds=60
+startup_rounds=100
 
 began=$(date +%s)
 out=build/perf
@@ -24,7 +24,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench --target number_text_bench
 cmake --preset i686 >/dev/null
 cmake --build --preset i686 --target waagenfuchs event_wait_bench startup_bench minimal_dialog \
-  minimal_dialog_manifest minimal_dialog_setup
+  minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
 
 source scripts/wine-env.sh
 trap wine_env_down EXIT
@@ -49,7 +49,8 @@ measure numbers build/bench/bench/number_text_bench \
 measure events scripts/wine-run build/i686/bench/event_wait_bench.exe "$event_rounds"
 measure startup scripts/wine-run build/i686/bench/startup_bench.exe build/i686/waagenfuchs.exe \
   build/i686/bench/minimal_dialog.exe build/i686/bench/minimal_dialog_manifest.exe \
-  build/i686/bench/minimal_dialog_setup.exe "$startup_rounds"
+  build/i686/bench/minimal_dialog_setup.exe build/i686/bench/minimal_dialog_visible.exe \
+  "$startup_rounds"
 
 python3 scripts/perf-report.py --measurements "$out" --program build/i686/waagenfuchs.exe \
   --minimal build/i686/bench/minimal_dialog.exe --command scripts/perf.sh \
