@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
   cppcheck clang-tidy
+  python3
 )
 
 missing=()
