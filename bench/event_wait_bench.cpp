@@ -1,29 +1,18 @@
 // The event loop against a bare message loop over the same messages to the same runtime window.
 // Run (under Wine): cmake --preset i686 && cmake --build --preset i686 --target event_wait_bench &&
-//   scripts/wine-run build/i686/bench/event_wait_bench.exe
-// Prints the median time per message of each loop over several rounds, and their ratio.
+//   scripts/wine-run build/i686/bench/event_wait_bench.exe [rounds]
+// Prints the time per message of each loop in every round, then the medians and their ratio.
+#include "bench/bench_support.h"
 #include "frame/startup.h"
 #include "window/event.h"
 #include "window/window.h"
 
-#include <windows.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <vector>
+#include <cstdlib>
 
 namespace {
 
 constexpr int kMessages = 5000;  // per round; well under the platform's queue limit
-constexpr int kRounds = 15;
 constexpr UINT kMessage = WM_APP + 1;  // handled by no one: the default procedure answers
-
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void Post(HWND window) {
   for (int i = 0; i < kMessages; ++i) PostMessageA(window, kMessage, i, 0);
@@ -49,29 +38,26 @@ double BareLoopRound(HWND window) {
   return (Now() - start) * 1e9 / kMessages;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  int rounds = argc > 1 ? atoi(argv[1]) : 15;
   RuntimeStart();
   auto window = reinterpret_cast<HWND>(WindowOpen(0, 100, 100, 200, 100, "Bench", 0));
   // Let the opening's own messages and events run out before measuring.
   while (EventWaitTimeout(50) != EventCodeNone) {
   }
-  std::vector<double> eventLoop, bareLoop;
-  for (int round = 0; round < kRounds; ++round) {
-    eventLoop.push_back(EventLoopRound(window));
-    bareLoop.push_back(BareLoopRound(window));
+  BenchSide eventLoop = {"event_wait", {}};
+  BenchSide bareLoop = {"bare_loop", {}};
+  // Each round swaps which loop runs first, so that neither always follows the other.
+  for (int round = 0; round < rounds; ++round) {
+    if (round % 2) BenchRecord(&bareLoop, BareLoopRound(window));
+    BenchRecord(&eventLoop, EventLoopRound(window));
+    if (round % 2 == 0) BenchRecord(&bareLoop, BareLoopRound(window));
   }
-  double event = Median(eventLoop);
-  double bare = Median(bareLoop);
-  printf("messages per round: %d, rounds: %d\n", kMessages, kRounds);
-  printf("EventWait loop:     %8.0f ns per message (median)\n", event);
-  printf("bare message loop:  %8.0f ns per message (median)\n", bare);
-  printf("ratio:              %8.2f (goal: at most 1.30)\n", event / bare);
+  printf("messages per round: %d\n", kMessages);
+  BenchSidePrint(eventLoop, "ns per message");
+  BenchSidePrint(bareLoop, "ns per message");
+  BenchRatioPrint(eventLoop, bareLoop, 1.3);
   RuntimeEnd();
 }

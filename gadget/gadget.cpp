@@ -148,6 +148,7 @@ HWND GadgetControlCreate(DWORD exStyle, const char* className, const char* text,
 
 GadgetRecord* GadgetSlotTake(intptr_t number, HWND control) {
   void* entry = nullptr;
+  // cppcheck-suppress compareValueOutOfTypeRangeError ; always true on i686, not on x86_64
   if (number >= -1 && number <= INT32_MAX) {
     entry = ObjectSlot(GadgetTable, static_cast<int32_t>(number));
   }

@@ -34,7 +34,7 @@ intptr_t OptionGadgetCreate(intptr_t number, int x, int y, int width, int height
 }
 
 int32_t OptionGadgetGetState(GadgetRecord* record) {
-  return SendMessageA(record->control, BM_GETCHECK, 0, 0) & 1;
+  return static_cast<int32_t>(SendMessageA(record->control, BM_GETCHECK, 0, 0) & 1);
 }
 
 void OptionGadgetSetState(GadgetRecord* record, int32_t state) {

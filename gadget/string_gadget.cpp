@@ -29,7 +29,7 @@ void FocusReport(HWND control, int32_t eventType) {
 intptr_t StringGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text,
                             uint32_t flags) {
   const GadgetType* type = &kStringType;
-  DWORD exStyle = flags & StringGadgetFlat ? 0 : WS_EX_CLIENTEDGE;
+  DWORD exStyle = (flags & StringGadgetFlat) ? 0 : WS_EX_CLIENTEDGE;
   HWND control = GadgetControlCreate(exStyle, "Edit", text ? text : "", flags | kStringStyle, x, y,
                                      width, height);
   if (!control) return 0;

@@ -9,6 +9,8 @@ packages=(
   googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
+  cppcheck clang-tidy
+  python3
 )
 
 missing=()

@@ -131,6 +131,7 @@ intptr_t WindowOpen(intptr_t number, int32_t x, int32_t y, int32_t width, int32_
 
 intptr_t WindowOpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                               const char* title, uint32_t flags, HWND parent) {
+  // cppcheck-suppress compareValueOutOfTypeRangeError ; always false on i686, not on x86_64
   if (number < -1 || number > INT32_MAX) return 0;
   auto* entry = static_cast<WindowRecord*>(ObjectSlot(WindowTable, static_cast<int32_t>(number)));
   if (!entry) return 0;

@@ -41,7 +41,8 @@ int64_t Rounded(double value) {
   double whole = std::floor(value);
   double fraction = value - whole;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
-  if (!(whole >= -0x1p63 && whole < 0x1p63)) return INT64_MIN;
+  constexpr double kTwoTo63 = 9223372036854775808.0;
+  if (!(whole >= -kTwoTo63 && whole < kTwoTo63)) return INT64_MIN;
   return static_cast<int64_t>(whole);
 }
 

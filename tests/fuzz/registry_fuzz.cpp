@@ -129,6 +129,7 @@ class Run {
     // What an enumeration under way makes of new entries is left open: the model starts a new one
     // at its next step. An ended enumeration stays ended, however the table grows.
     if (enumeration_ == Enumeration::kRunning) enumeration_ = Enumeration::kNone;
+    // cppcheck-suppress redundantInitialization ; cppcheck 2.10 misreads the condition as a variable
     int64_t grown = number >= capacity_ ? int64_t{number} + step_ : capacity_;
     bool fits = number >= -1 && number < kHugeNumber;
     expectedCallback_ = fits && number >= 0 ? number : kNoCallback;
@@ -250,9 +251,10 @@ class Run {
   static Run* current_;                           // the run whose table's callback is running
 
   // A dynamic entry of the model.
+  // cppcheck does not follow uses through the map's iterators: both members are read.
   struct Dynamic {
-    uint64_t order;  // creation order, from 0
-    Bytes bytes;     // what the entry holds
+    uint64_t order;  // cppcheck-suppress unusedStructMember ; creation order, from 0
+    Bytes bytes;     // cppcheck-suppress unusedStructMember ; what the entry holds
   };
 
   FuzzedDataProvider& input_;

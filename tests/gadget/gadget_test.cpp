@@ -20,7 +20,7 @@ TEST_F(GadgetTest, EachKindAndLookHasItsClassStylesNumberAndFont) {
     const char* className;
     LONG_PTR style, exStyle;
     const char* text;
-  } cases[] = {
+  } const cases[] = {
       {[] { return OptionGadgetCreate(1, 0, 0, 80, 20, "Mann"); }, "Button", 0x50030009, 0, "Mann"},
       {[] { return StringGadgetCreate(1, 0, 0, 80, 20, nullptr, 0); }, "Edit", 0x50030080, 0x200, ""},
       {[] { return StringGadgetCreate(1, 0, 0, 80, 20, "x", 0x800); }, "Edit", 0x50030880, 0x200, "x"},
@@ -113,7 +113,7 @@ TEST_F(GadgetTest, OnlyAGadgetsOwnControlReachesItsKind) {
                                 reinterpret_cast<LPARAM>(control));
   };
   EXPECT_EQ(forward(ControlOf(0)), reinterpret_cast<LRESULT>(GadgetFind(0)->brush));
-  for (HWND control : {HWND{}, option, gone, stranger}) {
+  for (HWND control : {HWND(nullptr), option, gone, stranger}) {
     EXPECT_EQ(forward(control), UNHANDLED) << control;
   }
   DeleteDC(dc);

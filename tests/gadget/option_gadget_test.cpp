@@ -6,7 +6,9 @@
 namespace {
 
 void OptionsCreate(std::initializer_list<intptr_t> numbers) {
-  for (intptr_t number : numbers) OptionGadgetCreate(number, 10, 25 * number, 100, 20, "Option");
+  for (intptr_t number : numbers) {
+    OptionGadgetCreate(number, 10, static_cast<int>(25 * number), 100, 20, "Option");
+  }
 }
 
 TEST_F(GadgetTest, OptionStartsAGroupAfterAnythingButAnOption) {
@@ -33,7 +35,7 @@ TEST_F(GadgetTest, SetStateChecksOneOptionAndClearsOnlyItsGroup) {
     intptr_t number;
     int32_t state;
     std::vector<int32_t> states;  // of 1 to 5 afterwards
-  } steps[] = {
+  } const steps[] = {
       {2, 1, {0, 1, 0, 0, 1}}, {3, 1, {0, 0, 1, 0, 1}}, {1, 7, {1, 0, 0, 0, 1}},
       {1, 0, {0, 0, 0, 0, 1}}, {4, 1, {0, 0, 0, 1, 0}},
   };

@@ -17,7 +17,7 @@ TEST_F(GadgetTest, FieldColoursReachTheDeviceContextTheFieldPaintsWith) {
     COLORREF text;    // in the device context after the answer
     COLORREF shown;   // background, in the device context and on the display
     int brushColour;  // system colour of the answered brush; -1 for the field's own brush
-  } cases[] = {
+  } const cases[] = {
       {0, true, -1, 0x00FF00, WM_CTLCOLOREDIT, 0x000000, 0x00FF00, -1},
       {0, true, 0x0000FF, -1, WM_CTLCOLOREDIT, 0x0000FF, highlight, COLOR_BTNHIGHLIGHT},
       {0x800, true, 0x0000FF, -1, WM_CTLCOLORSTATIC, 0x0000FF, highlight, COLOR_BTNHIGHLIGHT},

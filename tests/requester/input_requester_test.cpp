@@ -140,7 +140,7 @@ TEST_F(InputRequesterTest, AnswerFollowsWhatTheUserDoes) {
     const char* typed;
     Ending ending;
     const char* answer;
-  } cases[] = {
+  } const cases[] = {
       {"typed text, Enter", nullptr, "72,5", Ending::Enter, "72,5"},
       {"typing continues the default", "1", "85", Ending::Enter, "185"},
       {"default, Enter", "80", "", Ending::Enter, "80"},
@@ -167,7 +167,7 @@ TEST_F(InputRequesterTest, FieldShowsDefaultWithCaretBehindItAndNothingSelected)
     const char* defaultText;
     const char* shown;
     DWORD caret;
-  } cases[] = {
+  } const cases[] = {
       {"Gewicht 80", "Gewicht 80", 10},
       {"", "", 0},
       {nullptr, "", 0},
@@ -252,7 +252,7 @@ TEST_F(InputRequesterTest, AnswerLandsAtTheMark) {
     int32_t mark;
     Ending ending;
     const char* buffer;  // the whole buffer afterwards
-  } cases[] = {
+  } const cases[] = {
       {4, Ending::Enter, "0123abc"},
       {10, Ending::Enter, "0123456789abc"},
       {0, Ending::Enter, "abc"},
@@ -336,7 +336,7 @@ TEST_F(InputRequesterTest, ForegroundWindowOfTheProcessOwnsTheDialog) {
     DWORD style;  // of the foreground window; 0 for none of this process
     BOOL enabledAfter;
     int enabledWithDialogAlive;  // see dialogAliveAtEnable
-  } cases[] = {
+  } const cases[] = {
       {"no window of the process", 0, FALSE, -1},
       {"enabled, disabled while open", WS_VISIBLE, TRUE, 1},
       {"already disabled, stays so", WS_VISIBLE | WS_DISABLED, FALSE, -1},

@@ -46,7 +46,7 @@ IconImage IconRead(HICON icon) {
   request.bmiHeader.biPlanes = 1;
   request.bmiHeader.biBitCount = 32;
   request.bmiHeader.biCompression = BI_RGB;
-  image.pixels.resize(image.format.bmWidth * image.format.bmHeight);
+  image.pixels.resize(static_cast<size_t>(image.format.bmWidth) * image.format.bmHeight);
   HDC screen = GetDC(nullptr);
   int rows = GetDIBits(screen, info.hbmColor, 0, image.format.bmHeight, image.pixels.data(),
                        &request, DIB_RGB_COLORS);

@@ -13,7 +13,7 @@ TEST(TextToIntegerTest, Table) {
   struct Case {
     const char* text;
     int64_t value;
-  } cases[] = {
+  } const cases[] = {
       // no number
       {nullptr, 0}, {"", 0}, {"abc", 0}, {"ca. 72", 0}, {" \n5", 0}, {"\x7F" "5", 0},
       // blanks, tabs and one sign
@@ -50,7 +50,7 @@ TEST_F(Int64ToTextTest, Table) {
   struct Case {
     int64_t value;
     const char* text;
-  } cases[] = {
+  } const cases[] = {
       {0, "0"},
       {-1, "-1"},
       {7, "7"},
@@ -102,7 +102,7 @@ TEST(NumberNameFormatTest, PrefixAndSignedDecimalCutToFit) {
     int64_t number;
     size_t size;
     const char* name;
-  } cases[] = {
+  } const cases[] = {
       {"WindowClass_", 0, 64, "WindowClass_0"},
       {"WindowClass_", -1, 64, "WindowClass_-1"},
       {"KX_GadgetStack_", 4194304, 64, "KX_GadgetStack_4194304"},

@@ -15,7 +15,7 @@ struct Record {
   int32_t value;
 };
 
-std::vector<int32_t> slotCalls;
+std::vector<intptr_t> slotCalls;
 void RecordSlotCall(intptr_t number) {
   slotCalls.push_back(number);
 }
@@ -53,7 +53,7 @@ TEST_F(RegistryTest, GrowsToNumberPlusStepAndKeepsEntries) {
   struct Case {
     int32_t number;
     int32_t capacity;
-  } cases[] = {{16, 32}, {20, 32}, {32, 48}, {100, 116}};
+  } const cases[] = {{16, 32}, {20, 32}, {32, 48}, {100, 116}};
   for (const Case& c : cases) {
     auto* record = static_cast<Record*>(ObjectSlot(table_, c.number));
     ASSERT_NE(record, nullptr);
@@ -81,7 +81,7 @@ TEST_F(RegistryTest, SlotCallbackForEveryNumberButNotForDynamic) {
   Slot(3, 1);
   Slot(-1, 1);
   Slot(40, 1);
-  EXPECT_EQ(slotCalls, (std::vector<int32_t>{3, 3, 40}));
+  EXPECT_EQ(slotCalls, (std::vector<intptr_t>{3, 3, 40}));
 }
 
 TEST_F(RegistryTest, OutOfContractValuesAnswerNullAndDoNothing) {
@@ -91,7 +91,7 @@ TEST_F(RegistryTest, OutOfContractValuesAnswerNullAndDoNothing) {
   ObjectRelease(table_, released);
   struct Case {
     intptr_t value;
-  } cases[] = {{-1}, {-2}, {16}, {1000}, {INTPTR_MAX}, {INTPTR_MIN}, {released}};
+  } const cases[] = {{-1}, {-2}, {16}, {1000}, {INTPTR_MAX}, {INTPTR_MIN}, {released}};
   for (const Case& c : cases) {
     EXPECT_EQ(ObjectFind(table_, c.value), nullptr) << c.value;
     ObjectRelease(table_, c.value);
@@ -102,7 +102,7 @@ TEST_F(RegistryTest, OutOfContractValuesAnswerNullAndDoNothing) {
   EXPECT_EQ(table_->capacity, 16);
   EXPECT_NE(ObjectFind(table_, 2), nullptr);
   EXPECT_EQ(ObjectFind(table_, reinterpret_cast<intptr_t>(dynamic)), dynamic);
-  EXPECT_EQ(slotCalls, (std::vector<int32_t>{2}));
+  EXPECT_EQ(slotCalls, (std::vector<intptr_t>{2}));
 }
 
 TEST_F(RegistryTest, ReleasedNumberIsAbsentAndComesBackZeroed) {
@@ -180,7 +180,7 @@ TEST(ListTest, RemoveHeadMiddleAndTailKeepsLinksConsistent) {
     int removed;
     int first;
     int second;
-  } cases[] = {{0, 1, 2}, {1, 0, 2}, {2, 0, 1}};
+  } const cases[] = {{0, 1, 2}, {1, 0, 2}, {2, 0, 1}};
   for (const Case& c : cases) {
     ListNode* head = nullptr;
     int* payloads[3];

@@ -34,7 +34,7 @@ TEST_F(StringsTest, AssignKeepsTextAndFiveSpareBytes) {
   struct Case {
     const char* text;
     size_t block;
-  } cases[] = {{"", 5}, {"a", 6}, {"Du hast \xDC" "bergewicht.", 25}};
+  } const cases[] = {{"", 5}, {"a", 6}, {"Du hast \xDC" "bergewicht.", 25}};
   for (const Case& c : cases) {
     StringAssign(&a_, c.text);
     ASSERT_NE(a_, nullptr) << c.text;
@@ -115,7 +115,7 @@ TEST_F(StringsTest, EqualTable) {
     const char* a;
     const char* b;
     int equal;
-  } cases[] = {
+  } const cases[] = {
       {nullptr, nullptr, 1}, {nullptr, "", 1},    {"", nullptr, 1},      {"abc", "abc", 1},
       {"abc", "ABC", 0},     {"abc", "ab", 0},    {"ab", "abc", 0},      {nullptr, "a", 0},
       {"\xE4", "\xC4", 0},   {"\xE4", "\xE4", 1},
@@ -131,7 +131,7 @@ TEST_F(StringsTest, BlockCopyWritesExactlyLengthAndTerminator) {
     const char* source;
     int32_t length;
     const char* expected;
-  } cases[] = {{"abcdefgh", 0, ""}, {"abcdefgh", 1, "a"}, {"abcdefgh", 5, "abcde"}, {"abcdefgh", 8, "abcdefgh"}};
+  } const cases[] = {{"abcdefgh", 0, ""}, {"abcdefgh", 1, "a"}, {"abcdefgh", 5, "abcde"}, {"abcdefgh", 8, "abcdefgh"}};
   for (const Case& c : cases) {
     memset(destination, '#', sizeof destination);
     StringBlockCopy(destination, c.source, c.length);
@@ -143,6 +143,7 @@ TEST_F(StringsTest, BlockCopyWritesExactlyLengthAndTerminator) {
 TEST_F(StringsTest, BlockCopyReadsNothingBeyondSourceLength) {
   // A source whose last byte is the last readable byte of its block: a word copy would overrun.
   char* source = static_cast<char*>(HeapAlloc(StringHeap, HEAP_NO_SERIALIZE, 5));
+  // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the source ends at its block on purpose
   memcpy(source, "hello", 5);
   char destination[10];
   StringBlockCopy(destination, source, 5);
@@ -224,7 +225,7 @@ TEST(StringBufferAllocationTest, BuildingASentenceAllocatesOnlyTheTargetBlock) {
 
 // Reserves length bytes in a fresh buffer on a heap that cannot grow past 64 KiB.
 void ReserveOnSmallHeap(int32_t length) {
-  StringHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 64 * 1024);
+  StringHeap = HeapCreate(HEAP_NO_SERIALIZE, 0, 65536);
   StringBuffer.text = static_cast<char*>(HeapAlloc(StringHeap, HEAP_NO_SERIALIZE, 16));
   StringBuffer.used = 0;
   StringBuffer.capacity = 16;

@@ -172,7 +172,7 @@ LRESULT CALLBACK MessageLog::Procedure(HWND window, UINT message, WPARAM wParam,
   return CallWindowProcA(oldProc, window, message, wParam, lParam);
 }
 
-std::vector<UINT> MessageLog::Numbers(std::vector<UINT> only) const {
+std::vector<UINT> MessageLog::Numbers(const std::vector<UINT>& only) const {
   std::vector<UINT> numbers;
   for (const MSG& m : *messages_) {
     bool wanted = only.empty();

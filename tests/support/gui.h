@@ -69,7 +69,7 @@ class MessageLog {
   const std::vector<MSG>& Messages() const { return *messages_; }
   // The message numbers of the messages received so far, in order, limited to those listed
   // (all when the list is empty).
-  std::vector<UINT> Numbers(std::vector<UINT> only = {}) const;
+  std::vector<UINT> Numbers(const std::vector<UINT>& only = {}) const;
   size_t Count(UINT message) const;
   void Clear() { messages_->clear(); }
 

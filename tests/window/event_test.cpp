@@ -41,7 +41,7 @@ TEST_F(RuntimeWindowTest, QueuedEventsPerMessage) {
     std::vector<Message> sent;
     Codes codes;
     LRESULT lastResult;
-  } cases[] = {
+  } const cases[] = {
       {"move", {{WM_MOVE, 0, 0}}, {EventCodeMove}, 0},
       {"repeated moves merge", {{WM_MOVE, 0, 0}, {WM_MOVE, 0, 0}}, {EventCodeMove}, 0},
       {"move, size, move", {{WM_MOVE, 0, 0}, {WM_SIZE, 0, 0}, {WM_MOVE, 0, 0}},
@@ -118,7 +118,7 @@ TEST_F(RuntimeWindowTest, DispatchedMessagesLeaveTheirEvent) {
     Codes codes;     // what the waits return, message numbers included
     intptr_t object;
     int32_t type;
-  } cases[] = {
+  } const cases[] = {
       {"focus report", MessageGadgetEvent, 7, EventTypeFocus, {EventCodeGadget}, 7, 14000},
       {"menu", WM_COMMAND, 42, 0, {EventCodeMenu}, 42, -1},
       {"other accelerator", WM_COMMAND, MAKEWPARAM(77, 1), 0, {EventCodeMenu}, 77, -1},

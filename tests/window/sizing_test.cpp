@@ -84,7 +84,7 @@ TEST_F(SizingTest, RightBorderFollowsTheMouseWithinTheWindowsLimitsWhileDragging
   EXPECT_EQ(Sizing->edge, WMSZ_RIGHT);
   // Only the top 100 pixels stay in the shape: the drag runs below them.
   ShapeKeep(0, 0, 400, 100);
-  struct { LONG mouseX; LONG right; } moves[] = {{450, 452}, {700, 600}, {150, 300}};
+  struct { LONG mouseX; LONG right; } const moves[] = {{450, 452}, {700, 600}, {150, 300}};
   for (const auto& move : moves) {
     MouseMove(move.mouseX, 260);
     EXPECT_TRUE(PumpUntil([&] { return WindowRectOf(window_).right == move.right; }))

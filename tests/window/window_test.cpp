@@ -42,7 +42,7 @@ TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
     LONG left, top;      // outer top-left, or kAny
     LONG clientWidth, clientHeight;
     BOOL zoomed, iconic;
-  } cases[] = {
+  } const cases[] = {
       {"flags 0", 100, 50, 200, 100, 0, WS_CAPTION | WS_VISIBLE, 100, 50, 200, 100, FALSE, FALSE},
       {"hidden", 100, 50, 200, 100, 0x10000000, WS_CAPTION, 100, 50, 200, 100, FALSE, FALSE},
       {"choice window", 216, 0, 124, 133, 0xC40001, WS_CAPTION | WS_THICKFRAME | WS_VISIBLE,
@@ -104,7 +104,7 @@ TEST_F(RuntimeWindowTest, CentringKeepsTheWindowOnTheScreenOrItsParent) {
     uint32_t flags;
     HWND parent;
     LONG left, top, outerWidth, outerHeight;  // -1: not checked here
-  } cases[] = {
+  } const cases[] = {
       {"larger than the screen", 2000, 1500, 0x1, nullptr, 0, 0, 1280, 1024},
       {"on the parent", 200, 100, 0x2, parent, -1, -1, -1, -1},
       {"would start above and left of the screen", 600, 400, 0x2, corner, 0, 0, -1, -1},
@@ -280,6 +280,7 @@ TEST_F(RuntimeWindowTest, ClosingFreesWhatTheRecordOwns) {
 
 // Focus moves by the real Tab key through the event wait, as the program's loop runs it.
 TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
+  // cppcheck-suppress leakReturnValNotUsed ; stays loaded: its class must outlive every window
   LoadLibraryA("riched20.dll");
   auto window = reinterpret_cast<HWND>(WindowOpen(0, 100, 100, 300, 200, "Tab", 0));
   HWND first = TestControlCreate(window, "Edit", "", WS_VISIBLE | WS_TABSTOP, 10, 10, 100, 20, 1);
@@ -294,7 +295,7 @@ TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
     WORD modifier;  // 0 or VK_SHIFT
     HWND to;
     const char* richText;  // what the rich-edit control holds afterwards
-  } steps[] = {
+  } const steps[] = {
       {"Tab", first, false, 0, rich, ""},
       {"Shift+Tab wraps", first, false, VK_SHIFT, last, ""},
       {"Tab wraps", last, false, 0, first, ""},

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Measures every speed and size figure the project claims, each side by side with its yardstick in
+# this one run, and rewrites docs/PERFORMANCE.md from the measurements (kept in build/perf/).
+# Builds what it needs (presets bench and i686) and runs the Windows side under Wine on the
+# project's Xvfb display. Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
+# Usage: scripts/perf.sh
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh
+command -v python3 >/dev/null || { echo "perf: python3 is needed for the report" >&2; exit 1; }
+
+# Rounds per comparison: enough that the medians hold still on a busy two-core machine.
+number_repetitions=15
+event_rounds=21
+startup_rounds=100
+
+began=$(date +%s)
+out=build/perf
+rm -rf "$out"
+mkdir -p "$out" docs
+
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target number_text_bench
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 --target waagenfuchs event_wait_bench startup_bench minimal_dialog \
+  minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
+
+source scripts/wine-env.sh
+trap wine_env_down EXIT
+wine_env_up
+
+# measure NAME COMMAND...: the command's output, and the load average before and after it, go to
+# $out/NAME.txt.
+measure() {
+  local name=$1
+  shift
+  echo "perf: measuring $name" >&2
+  {
+    echo "load_before $(cut -d' ' -f1 /proc/loadavg)"
+    "$@"
+    echo "load_after $(cut -d' ' -f1 /proc/loadavg)"
+  } >"$out/$name.txt"
+}
+
+measure numbers build/bench/bench/number_text_bench \
+  --benchmark_repetitions="$number_repetitions" --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.2 --benchmark_out="$out/numbers.json" --benchmark_out_format=json
+measure events scripts/wine-run build/i686/bench/event_wait_bench.exe "$event_rounds"
+measure startup scripts/wine-run build/i686/bench/startup_bench.exe build/i686/waagenfuchs.exe \
+  build/i686/bench/minimal_dialog.exe build/i686/bench/minimal_dialog_manifest.exe \
+  build/i686/bench/minimal_dialog_setup.exe build/i686/bench/minimal_dialog_visible.exe \
+  "$startup_rounds"
+
+python3 scripts/perf-report.py --measurements "$out" --program build/i686/waagenfuchs.exe \
+  --minimal build/i686/bench/minimal_dialog.exe --command scripts/perf.sh \
+  --seconds $(($(date +%s) - began)) >docs/PERFORMANCE.md
+echo "perf: wrote docs/PERFORMANCE.md" >&2
