@@ -205,6 +205,7 @@ bool ClipboardPut(HWND owner, const std::string& text) {
   bool put = SetClipboardData(CF_TEXT, block) != nullptr;
   if (!put) {
     ADD_FAILURE() << "SetClipboardData: error " << GetLastError();
+    // cppcheck-suppress doubleFree ; SetClipboardData takes the block only when it succeeds
     GlobalFree(block);
   }
   CloseClipboard();
