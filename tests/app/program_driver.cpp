@@ -133,6 +133,26 @@ BOOL CALLBACK WindowSearchStep(HWND window, LPARAM context) {
   return TRUE;
 }
 
+// The EnumWindows visit that lists the visible windows of one process as class "title".
+struct WindowList {
+  DWORD processId;   // whose windows are listed
+  std::string list;  // what was found so far
+};
+
+BOOL CALLBACK WindowListStep(HWND window, LPARAM context) {
+  auto* shown = reinterpret_cast<WindowList*>(context);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == shown->processId && IsWindowVisible(window)) {
+    char className[64] = "";
+    char title[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    shown->list += std::string(shown->list.empty() ? "" : ", ") + className + " \"" + title + "\"";
+  }
+  return TRUE;
+}
+
 HWND ProgramProcess::WindowAwait(const char* className, const char* title) {
   WindowSearch search = {info_.dwProcessId, className, title, nullptr};
   Await(
@@ -140,7 +160,12 @@ HWND ProgramProcess::WindowAwait(const char* className, const char* title) {
         EnumWindows(WindowSearchStep, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
       },
-      std::string("a visible window of class \"") + className + "\" titled \"" + title + "\"");
+      std::string("a visible window of class \"") + className + "\" titled \"" + title + "\"",
+      [&] {
+        WindowList shown = {info_.dwProcessId, ""};
+        EnumWindows(WindowListStep, reinterpret_cast<LPARAM>(&shown));
+        return shown.list.empty() ? "no visible window" : shown.list;
+      });
   return search.found;
 }
 
@@ -150,44 +175,94 @@ bool ProgramProcess::ExitAwait(DWORD* exitCode) {
   return true;
 }
 
-HWND FocusOf(DWORD threadId) {
+// The focus, capture and menu state of a thread of any process; all zero when unreadable.
+GUITHREADINFO GuiStateOf(DWORD threadId) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
-  return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+  if (!GetGUIThreadInfo(threadId, &info)) info = {};
+  return info;
 }
 
-bool InMenu(DWORD threadId) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(threadId, &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE));
+// Puts text on the clipboard as CF_TEXT, owned by owner; false, with a failure added, when the
+// platform refuses.
+bool ClipboardPut(HWND owner, const std::string& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  void* bytes = block ? GlobalLock(block) : nullptr;
+  if (!bytes) {
+    ADD_FAILURE() << "GlobalAlloc of " << text.size() + 1 << " bytes: error " << GetLastError();
+    if (block) GlobalFree(block);
+    return false;
+  }
+  memcpy(bytes, text.c_str(), text.size() + 1);
+  GlobalUnlock(block);
+  if (!OpenClipboard(owner)) {
+    ADD_FAILURE() << "OpenClipboard: error " << GetLastError();
+    GlobalFree(block);
+    return false;
+  }
+  EmptyClipboard();
+  // The clipboard owns the block from here on, unless it refuses it.
+  bool put = SetClipboardData(CF_TEXT, block) != nullptr;
+  if (!put) {
+    ADD_FAILURE() << "SetClipboardData: error " << GetLastError();
+    // cppcheck-suppress doubleFree ; SetClipboardData takes the block only when it succeeds
+    GlobalFree(block);
+  }
+  CloseClipboard();
+  return put;
 }
 
-// Types text into a dialog that is ready for it and confirms it with Enter; a null text cancels
-// with Escape. Returns once the dialog has gone.
-bool DialogAnswer(ProgramProcess& program, const char* title, const char* text, ProgramStep step,
-                  const ProgramHook& hook) {
+// A text shown in a failure message: long entries are cut, so that the message stays readable.
+std::string Quoted(const std::string& text) {
+  constexpr size_t kShown = 40;
+  if (text.size() <= kShown) return "\"" + text + "\"";
+  return "\"" + text.substr(0, kShown) + "...\" (" + std::to_string(text.size()) + " characters)";
+}
+
+// Enters text into the focused field, as a person does it fastest: typed, or pasted when it is
+// long or holds a tab; then waits until the field shows it.
+bool EntryGive(ProgramProcess& program, HWND field, const std::string& text) {
+  bool pasted = text.size() > kTypedEntryMax || text.find('\t') != std::string::npos;
+  // The clipboard needs an owner window; it stays until the program has taken the text.
+  HWND owner = pasted ? TestWindowCreate(nullptr, 0, 0, 100, 100, WS_OVERLAPPEDWINDOW) : nullptr;
+  bool given = true;
+  if (pasted) {
+    given = ClipboardPut(owner, text);
+    if (given) KeyPressWith(VK_CONTROL, 'V');
+  } else {
+    TextType(text.c_str());
+  }
+  given = given && program.Await([&] { return WindowTextOf(field) == text; },
+                                 "the entry " + Quoted(text) + " in the field",
+                                 [&] { return Quoted(WindowTextOf(field)); });
+  if (owner) DestroyWindow(owner);
+  return given;
+}
+
+// Enters text into a dialog that is ready for it and confirms it with Enter; a null text cancels
+// with Escape; with quit set, a quit request to the program's main thread ends the dialog instead.
+// Returns once the dialog has gone.
+bool DialogAnswer(ProgramProcess& program, const char* title, const char* text, bool quit,
+                  ProgramStep step, const ProgramHook& hook) {
   HWND dialog = program.WindowAwait(kDialogClass, title);
   if (!dialog) return false;
   // Keys typed before the field has the focus would go to the dialog itself and be lost.
   if (!program.Await(
           [&] {
             return GetDlgItem(dialog, kDialogOk) && GetForegroundWindow() == dialog &&
-                   FocusOf(program.ThreadId()) == GetDlgItem(dialog, kDialogField);
+                   GuiStateOf(program.ThreadId()).hwndFocus == GetDlgItem(dialog, kDialogField);
           },
           std::string("dialog \"") + title + "\" in the foreground, its text field focused")) {
     return false;
   }
-  HWND field = GetDlgItem(dialog, kDialogField);
-  if (text) {
-    TextType(text);
-    if (!program.Await([&] { return WindowTextOf(field) == text; },
-                       std::string("the typed text \"") + text + "\" in the field",
-                       [&] { return "\"" + WindowTextOf(field) + "\""; })) {
-      return false;
-    }
-  }
+  if (text && !EntryGive(program, GetDlgItem(dialog, kDialogField), text)) return false;
   if (hook) hook(step, dialog);
-  KeyPress(text ? VK_RETURN : VK_ESCAPE);
+  if (!quit) {
+    KeyPress(text ? VK_RETURN : VK_ESCAPE);
+  } else if (!PostThreadMessageA(program.ThreadId(), WM_QUIT, kQuitExitCode, 0)) {
+    ADD_FAILURE() << "PostThreadMessageA WM_QUIT: error " << GetLastError();
+    return false;
+  }
   return program.Await([&] { return !IsWindow(dialog); },
                        std::string("dialog \"") + title + "\" to close");
 }
@@ -208,12 +283,24 @@ bool OptionChoose(ProgramProcess& program, int option, const ProgramHook& hook) 
   }
   if (hook) hook(ProgramStep::ChoiceShown, choice);
   // The options are wider than the window: aim at the middle of the part that shows.
-  RECT button;
+  HWND button = GetDlgItem(choice, option);
+  RECT shown;
   RECT client = ClientRectOnScreen(choice);
-  GetWindowRect(GetDlgItem(choice, option), &button);
-  IntersectRect(&button, &button, &client);
-  MouseClickAt((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-  return program.Await([&] { return !IsWindow(choice); }, "the choice window to close");
+  GetWindowRect(button, &shown);
+  IntersectRect(&shown, &shown, &client);
+  LONG x = (shown.left + shown.right) / 2;
+  LONG y = (shown.top + shown.bottom) / 2;
+  MouseDown(x, y);
+  // Input reaches the program in order, after the messages posted to it before: once the option
+  // has taken the press (it captures the mouse), the program has taken all that came before, and
+  // its choice still waits. The capture, unlike the pushed look, stays should a late pointer
+  // move from the display carry the cursor off the option before the release brings it back.
+  bool pressed =
+      program.Await([&] { return GuiStateOf(program.ThreadId()).hwndCapture == button; },
+                    "the option in the choice window to take the press");
+  MouseUp(x, y);
+  return pressed &&
+         program.Await([&] { return !IsWindow(choice); }, "the choice window to close");
 }
 
 // The colour that most pixels of rect show on the screen. In a text field that is its
@@ -283,7 +370,9 @@ bool ResultClose(ProgramProcess& program, HWND result) {
     return false;
   }
   KeyPressWith(VK_MENU, VK_SPACE);
-  if (!program.Await([&] { return InMenu(program.ThreadId()); }, "the system menu to open")) {
+  constexpr DWORD kInMenu = GUI_INMENUMODE | GUI_POPUPMENUMODE;
+  if (!program.Await([&] { return (GuiStateOf(program.ThreadId()).flags & kInMenu) != 0; },
+                     "the system menu to open")) {
     return false;
   }
   for (int up = 0; up < ups; ++up) KeyPress(VK_UP);
@@ -372,8 +461,12 @@ bool ProgramPlay(const char* path, const UserPlay& play, const ProgramHook& hook
   *seen = {};
   ProgramProcess program(path);
   if (!program.Started()) return false;
-  if (!DialogAnswer(program, kWeightTitle, play.weight, ProgramStep::WeightTyped, hook) ||
-      !DialogAnswer(program, kHeightTitle, play.height, ProgramStep::HeightTyped, hook) ||
+  bool heightAsked = play.quit != QuitPost::InWeightDialog;
+  if (!DialogAnswer(program, kWeightTitle, play.weight, play.quit == QuitPost::InWeightDialog,
+                    ProgramStep::WeightTyped, hook) ||
+      (heightAsked && !DialogAnswer(program, kHeightTitle, play.height,
+                                    play.quit == QuitPost::InHeightDialog,
+                                    ProgramStep::HeightTyped, hook)) ||
       !OptionChoose(program, play.option, hook)) {
     return false;
   }

@@ -1,10 +1,18 @@
 // The whole program, used as a person uses it: one row of the table per run, from the first
 // dialog to the exit code. Every run also checks the result window's place, size and labels.
+// The rows include hostile entries and a user who tries to close the choice window, and a quit
+// request that arrives while a dialog is open.
 #include "tests/app/program_driver.h"
+#include "tests/support/gui.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
+#include <string>
+
+// The version the Windows kernel reports, without the compatibility shims of GetVersionEx.
+extern "C" LONG WINAPI RtlGetVersion(OSVERSIONINFOW* version);
 
 namespace {
 
@@ -31,7 +39,13 @@ constexpr char kAdviceDoctor[] = "Bitte suche einen Arzt auf!";
 constexpr char kAdviceOk[] = "Alles Ok.";
 
 // What happens to the choice window while it waits, before the option is clicked.
-enum class ChoiceDisturbance { None, Move, Resize };
+enum class ChoiceDisturbance {
+  None,
+  Move,    // moved from outside
+  Resize,  // resized from outside
+  AltF4,   // Alt+F4 pressed, which asks the window to close
+  Close,   // WM_CLOSE posted to it
+};
 
 // What the result window shows for one run.
 struct Expected {
@@ -45,6 +59,22 @@ struct Expected {
   COLORREF colour;            // gadget 11's background
 };
 
+// Results that several rows share. 80 kg at 180 cm is a man's normal weight but a woman's
+// overweight; 72 kg at 180 cm is exactly a man's ideal weight; 0 kg at 0 cm gives an index that
+// is not a number, underweight for either sex.
+constexpr Expected kManAt80Kg180Cm = {
+    "80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+    kNormal, kAdviceOk, kGreen};
+constexpr Expected kWomanAt80Kg180Cm = {
+    "80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
+    kOver, kAdviceFood, kYellow};
+constexpr Expected kManAt72Kg180Cm = {
+    "80", "72", "22", "Du bist 8 Kg unter deinem Normalgewich.t", "Du hast Idealgewicht.",
+    kNormal, kAdviceOk, kGreen};
+constexpr Expected kZeroKgAtZeroCm = {
+    "-100", "-90", "-9223372036854775808", "Du bist 100 Kg \xFC" "ber deinem Normalgewich.t",
+    "Du bist 90 Kg \xFC" "ber deinem Idealgewicht.", kUnder, kAdviceFood, kYellow};
+
 struct ProgramCase {
   const char* name;                // test name
   UserPlay play;                   // the entries and the clicked option
@@ -54,14 +84,17 @@ struct ProgramCase {
 
 void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.name; }
 
+// Entries of 30,000 characters, as many as the dialog's field takes. Nines: 10^30000 - 1, which
+// is -1 modulo 2^64. The height is 180 and a tail of blanks that reading stops before.
+const std::string kWeightOf30000Nines(30000, '9');
+const std::string kHeightOf30000Characters = "180cm" + std::string(29995, ' ');
+
 // Men at 180 cm (normal weight 80, ideal 72), women at 170 cm (normal 70, ideal 63).
 const ProgramCase kCases[] = {
     {"ManUnderweight", {"55", "180", kMan}, ChoiceDisturbance::None,
      {"80", "72", "17", "Du bist 25 Kg unter deinem Normalgewich.t",
       "Du bist 17 Kg unter deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
-    {"ManNormal", {"80", "180", kMan}, ChoiceDisturbance::None,
-     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
-      kNormal, kAdviceOk, kGreen}},
+    {"ManNormal", {"80", "180", kMan}, ChoiceDisturbance::None, kManAt80Kg180Cm},
     {"ManOverweight", {"90", "180", kMan}, ChoiceDisturbance::None,
      {"80", "72", "28", "Du bist 10 Kg \xFC" "ber deinem Normalgewich.t",
       "Du bist 18 Kg \xFC" "ber deinem Idealgewicht.", kOver, kAdviceFood, kYellow}},
@@ -88,31 +121,78 @@ const ProgramCase kCases[] = {
       "Du bist 57 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
     // The same entries as ManNormal: only the clicked option differs, and with it the class.
     {"WomanWithAMansNormalIndex", {"80", "180", kWoman}, ChoiceDisturbance::None,
-     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
-      kOver, kAdviceFood, kYellow}},
+     kWomanAt80Kg180Cm},
     // Escape in both dialogs: weight 0 and height 0, an index that is not a number.
-    {"BothDialogsCancelled", {nullptr, nullptr, kMan}, ChoiceDisturbance::None,
-     {"-100", "-90", "-9223372036854775808", "Du bist 100 Kg \xFC" "ber deinem Normalgewich.t",
-      "Du bist 90 Kg \xFC" "ber deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
+    {"BothDialogsCancelled", {nullptr, nullptr, kMan}, ChoiceDisturbance::None, kZeroKgAtZeroCm},
     // Only the leading whole number counts: 72 kg, exactly the ideal weight at 180 cm.
-    {"WeightWithDecimalComma", {"72,5", "180", kMan}, ChoiceDisturbance::None,
-     {"80", "72", "22", "Du bist 8 Kg unter deinem Normalgewich.t", "Du hast Idealgewicht.",
-      kNormal, kAdviceOk, kGreen}},
+    {"WeightWithDecimalComma", {"72,5", "180", kMan}, ChoiceDisturbance::None, kManAt72Kg180Cm},
     // A wait that ended on the move or size event would not take the later click on "weiblich":
     // the class would then be a man's.
-    {"ChoiceWindowMovedFirst", {"80", "180", kWoman}, ChoiceDisturbance::Move,
-     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
-      kOver, kAdviceFood, kYellow}},
+    {"ChoiceWindowMovedFirst", {"80", "180", kWoman}, ChoiceDisturbance::Move, kWomanAt80Kg180Cm},
     {"ChoiceWindowResizedFirst", {"80", "180", kWoman}, ChoiceDisturbance::Resize,
-     {"80", "72", "25", "Du hast Normalgewicht.", "Du bist 8 Kg \xFC" "ber deinem Idealgewicht.",
-      kOver, kAdviceFood, kYellow}},
+     kWomanAt80Kg180Cm},
+    // A close request only queues the close event: the window stays, takes the press, and the
+    // click on "weiblich" decides. A wait that ended on the close would give a man's class.
+    {"ChoiceWindowAltF4", {"80", "180", kWoman}, ChoiceDisturbance::AltF4, kWomanAt80Kg180Cm},
+    {"ChoiceWindowClosePosted", {"80", "180", kWoman}, ChoiceDisturbance::Close, kWomanAt80Kg180Cm},
+
+    // A quit request cancels the open dialog (the typed 80 is dropped) and is handed on: in the
+    // weight dialog it cancels the height dialog as well, so 0 kg at 0 cm. The choice window's
+    // wait then takes it as event 18 and goes on waiting; the run ends with 0 as always.
+    {"QuitInWeightDialog", {"80", nullptr, kWoman, QuitPost::InWeightDialog},
+     ChoiceDisturbance::None, kZeroKgAtZeroCm},
+    // 80 kg at 0 cm: an infinite index.
+    {"QuitInHeightDialog", {"80", "180", kMan, QuitPost::InHeightDialog}, ChoiceDisturbance::None,
+     {"-100", "-90", "-9223372036854775808", "Du bist 180 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 170 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
+
+    // Hostile entries. A number is read as: blanks and tabs skipped, one sign, then decimal, "$"
+    // hexadecimal or "%" binary digits up to the first other character, modulo 2^64.
+    // -1 kg at 180 cm: a negative index.
+    {"WeightOf30000Digits", {kWeightOf30000Nines.c_str(), "180", kMan}, ChoiceDisturbance::None,
+     {"80", "72", "0", "Du bist 81 Kg unter deinem Normalgewich.t",
+      "Du bist 73 Kg unter deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
+    {"HeightOf30000Characters", {"80", kHeightOf30000Characters.c_str(), kMan},
+     ChoiceDisturbance::None, kManAt80Kg180Cm},
+    // 200376420520689663 kg (the entry modulo 2^64), 200376420520689664 as a double, whose
+    // neighbours are 32 apart: both differences round to 200376420520689600.
+    {"WeightOf23Nines", {"99999999999999999999999", "180", kWoman}, ChoiceDisturbance::None,
+     {"80", "72", "61844574234780760",
+      "Du bist 200376420520689600 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 200376420520689600 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese,
+      kAdviceDoctor, kRed}},
+    // 15 kg at -1 cm.
+    {"BinaryWeightHexHeight", {"%1111", "$FFFFFFFFFFFFFFFF", kMan}, ChoiceDisturbance::None,
+     {"-101", "-91", "150000", "Du bist 116 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 106 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
+    // A sign without digits is 0: 0 kg at 0 cm, as with both dialogs cancelled.
+    {"NegativeZeroAndLoneSign", {"-0", "+", kWoman}, ChoiceDisturbance::None, kZeroKgAtZeroCm},
+    // 72 kg at 180 cm, as with "72,5".
+    {"TabsAndBlanks", {"\t 72\t", " \t180 \t", kMan}, ChoiceDisturbance::None, kManAt72Kg180Cm},
+    // "72\xBD" (72 and a half sign) is 72; "\xFC" "ber 180" starts with a letter: 0 cm.
+    {"Latin1Letters", {"72\xBD", "\xFC" "ber 180", kWoman}, ChoiceDisturbance::None,
+     {"-100", "-90", "-9223372036854775808", "Du bist 172 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 162 Kg \xFC" "ber deinem Idealgewicht.", kSeverelyObese, kAdviceDoctor, kRed}},
+    // Neither a C hexadecimal prefix nor an exponent is read: 0 kg at 1 cm.
+    {"HexPrefixAndExponent", {"0x10", "1e3", kWoman}, ChoiceDisturbance::None,
+     {"-99", "-89", "0", "Du bist 99 Kg \xFC" "ber deinem Normalgewich.t",
+      "Du bist 89 Kg \xFC" "ber deinem Idealgewicht.", kUnder, kAdviceFood, kYellow}},
 };
 
 // Moves the waiting choice window 200 pixels left and 150 down, or makes it 100 wider and 40
 // higher, from outside as a window manager does; then checks that it is still there, changed,
-// once the program has handled that and is back in its loop.
+// once the program has handled that and is back in its loop. A close request is only given: the
+// driver's press that follows reaches the program after it.
 void ChoiceDisturb(HWND choice, ChoiceDisturbance disturbance) {
-  if (disturbance == ChoiceDisturbance::None) return;
+  switch (disturbance) {
+    case ChoiceDisturbance::None: return;
+    case ChoiceDisturbance::AltF4: KeyPressWith(VK_MENU, VK_F4); return;
+    case ChoiceDisturbance::Close:
+      ASSERT_TRUE(PostMessageA(choice, WM_CLOSE, 0, 0)) << "error " << GetLastError();
+      return;
+    case ChoiceDisturbance::Move:
+    case ChoiceDisturbance::Resize: break;
+  }
   bool move = disturbance == ChoiceDisturbance::Move;
   RECT before;
   GetWindowRect(choice, &before);
@@ -170,5 +250,29 @@ INSTANTIATE_TEST_SUITE_P(Runs, ProgramTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ProgramCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// The table also runs in prefixes that report other Windows versions (tests/CMakeLists.txt); a
+// prefix that reported another version than the one it was made for would prove nothing there.
+TEST(Prefix, ReportsTheWindowsVersionItWasMadeFor) {
+  struct WindowsVersion {
+    const char* name;  // the prefix's Version value
+    DWORD major;       // the version number the kernel reports for it
+    DWORD minor;       // and its second part
+  };
+  static const WindowsVersion kVersions[] = {{"winxp64", 5, 2}, {"win7", 6, 1}, {"win10", 10, 0}};
+  // The scripts' choice; the project's own prefix, without one, reports Windows 7.
+  const char* asked = getenv("WINE_WINDOWS_VERSION");
+  std::string name = asked && *asked ? asked : "win7";
+  OSVERSIONINFOW reported = {};
+  reported.dwOSVersionInfoSize = sizeof reported;
+  ASSERT_EQ(RtlGetVersion(&reported), 0);
+  for (const WindowsVersion& version : kVersions) {
+    if (name != version.name) continue;
+    EXPECT_EQ(reported.dwMajorVersion, version.major) << name;
+    EXPECT_EQ(reported.dwMinorVersion, version.minor) << name;
+    return;
+  }
+  ADD_FAILURE() << "no expected numbers for the version \"" << name << "\"";
+}
 
 }  // namespace
