@@ -67,7 +67,7 @@ double StartOnce(const Program& program) {
   WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  if (!shown) {
+  if (shown == 0) {
     fprintf(stderr, "%s showed no dialog within %.0f s\n", program.path, kDeadline);
     exit(1);
   }
