@@ -283,3 +283,18 @@ bool WindowClassRegistered(const char* name) {
   info.cbSize = sizeof info;
   return GetClassInfoExA(GetModuleHandleA(nullptr), name, &info) != 0;
 }
+
+FullWindowDragging::FullWindowDragging(BOOL on) {
+  EXPECT_TRUE(SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &saved_, 0))
+      << "error " << GetLastError();
+  Set(on);
+}
+
+FullWindowDragging::~FullWindowDragging() {
+  Set(saved_);
+}
+
+void FullWindowDragging::Set(BOOL on) {
+  EXPECT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, on, nullptr, 0))
+      << "error " << GetLastError();
+}

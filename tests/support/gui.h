@@ -128,3 +128,17 @@ bool operator==(const ProcessHoldings& a, const ProcessHoldings& b);
 void PrintTo(const ProcessHoldings& holdings, std::ostream* out);
 // Whether a window class of that name is registered for the program's module.
 bool WindowClassRegistered(const char* name);
+
+// Full-window dragging (the user's "show window contents while dragging") set to on for the
+// object's lifetime, and the user's setting put back after it. Wine's fresh prefix has it off.
+class FullWindowDragging {
+ public:
+  explicit FullWindowDragging(BOOL on = TRUE);
+  ~FullWindowDragging();
+  FullWindowDragging(const FullWindowDragging&) = delete;
+  FullWindowDragging& operator=(const FullWindowDragging&) = delete;
+  void Set(BOOL on);
+
+ private:
+  BOOL saved_ = FALSE;
+};

@@ -281,21 +281,8 @@ TEST_F(RuntimeWindowTest, TabIsReturnedAsItsKeyMessage) {
   EXPECT_EQ(GetFocus(), next);
 }
 
-// Full-window dragging on for the test's length, as a user's setting would have it.
-class DragSetting {
- public:
-  DragSetting() {
-    SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &old_, 0);
-    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
-  }
-  ~DragSetting() { SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, old_, nullptr, 0); }
-
- private:
-  BOOL old_ = FALSE;
-};
-
 TEST_F(RuntimeWindowTest, BorderDragGivesSizeEventsBeforeTheButtonIsReleased) {
-  DragSetting dragging;
+  FullWindowDragging dragging;
   HWND window = QuietWindowOpen(WS_OVERLAPPEDWINDOW);
   RECT r = WindowRectOf(window);
   LONG x = r.right - 2;

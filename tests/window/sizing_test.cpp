@@ -26,23 +26,15 @@ LRESULT CALLBACK SizedWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void DragFullWindowsSet(BOOL on) {
-  EXPECT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, on, nullptr, 0))
-      << "error " << GetLastError();
-}
-
 class SizingTest : public testing::Test {
  protected:
   void SetUp() override {
     windowLimits = {};
-    ASSERT_TRUE(SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &savedDragFull_, 0));
-    DragFullWindowsSet(TRUE);
     window_ = TestWindowCreate(SizedWindowProc, 100, 100, 300, 200);
     OuterPlace();
   }
   void TearDown() override {
     DestroyWindow(window_);
-    DragFullWindowsSet(savedDragFull_);
   }
 
   // A literal outer rectangle, 100, 100 to 500, 400: the frame's size differs between platforms.
@@ -71,7 +63,7 @@ class SizingTest : public testing::Test {
   }
 
   HWND window_ = nullptr;
-  BOOL savedDragFull_ = FALSE;
+  FullWindowDragging dragging_;  // on for every test, the user's setting back after it
 };
 
 TEST_F(SizingTest, RightBorderFollowsTheMouseWithinTheWindowsLimitsWhileDragging) {
@@ -182,7 +174,7 @@ TEST_F(SizingTest, LeavesMovingAndSizingWithoutFullWindowDraggingToThePlatform) 
   const struct { BOOL dragFull; WPARAM command; } cases[] = {
       {FALSE, SC_SIZE}, {FALSE, SC_SIZE | WMSZ_RIGHT}, {TRUE, SC_MOVE}, {TRUE, SC_MOVE | HTCAPTION}};
   for (const auto& c : cases) {
-    DragFullWindowsSet(c.dragFull);
+    dragging_.Set(c.dragFull);
     EXPECT_EQ(SizingMessageHandler(window_, WM_SYSCOMMAND, c.command, 0), UNHANDLED)
         << "command " << c.command << ", full-window dragging " << c.dragFull;
     EXPECT_EQ(Sizing->active, 0);

@@ -19,11 +19,6 @@
 
 namespace {
 
-bool ClassRegistered(const std::string& name) {
-  WNDCLASSA info = {};
-  return GetClassInfoA(ModuleInstance, name.c_str(), &info) != 0;
-}
-
 std::string ClassNameOf(HWND window) {
   char name[64] = "";
   GetClassNameA(window, name, sizeof name);
@@ -162,7 +157,7 @@ TEST_F(RuntimeWindowTest, DynamicWindowIsNamedByItsHandle) {
   HWND handle = record->handle;
   WindowClose(id);
   EXPECT_FALSE(IsWindow(handle));
-  EXPECT_FALSE(ClassRegistered(className));
+  EXPECT_FALSE(WindowClassRegistered(className.c_str()));
   EXPECT_EQ(WindowFind(id), nullptr);
   WindowClose(id);  // stale: ignored
 }
@@ -173,9 +168,9 @@ TEST_F(RuntimeWindowTest, ReopeningANumberClosesTheOldWindowFirst) {
   EXPECT_FALSE(IsWindow(first));
   ASSERT_TRUE(IsWindow(second));
   EXPECT_EQ(WindowFind(4)->handle, second);
-  EXPECT_TRUE(ClassRegistered("WindowClass_4"));
+  EXPECT_TRUE(WindowClassRegistered("WindowClass_4"));
   WindowClose(4);
-  EXPECT_FALSE(ClassRegistered("WindowClass_4"));
+  EXPECT_FALSE(WindowClassRegistered("WindowClass_4"));
   EXPECT_EQ(WindowFind(4), nullptr);
 }
 
@@ -213,8 +208,8 @@ TEST_F(RuntimeWindowTest, LayerEndClosesNumbersInOrderThenDynamicWindows) {
   WindowLayerEnd();
   EXPECT_EQ(TrailOf(trail, titles, {{WM_DESTROY, "destroy"}}),
             (std::vector<std::string>{"destroy 0", "destroy 2", "destroy dyn"}));
-  EXPECT_FALSE(ClassRegistered("WindowClass_0"));
-  EXPECT_FALSE(ClassRegistered("WindowClass_2"));
+  EXPECT_FALSE(WindowClassRegistered("WindowClass_0"));
+  EXPECT_FALSE(WindowClassRegistered("WindowClass_2"));
   EXPECT_EQ(WindowFind(dynamic), nullptr);
 }
 
