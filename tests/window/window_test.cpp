@@ -244,9 +244,13 @@ TEST_F(RuntimeWindowTest, BadNumbersAndTextsAreHarmless) {
     EXPECT_EQ(WindowFind(number), nullptr);
   }
   EXPECT_EQ(WindowOpen(-2, 10, 10, 100, 50, "T", 0), 0);
+  // More than the table can hold (beyond 32 bits on x86_64): refused, never cut down to another.
+  EXPECT_EQ(WindowOpen(static_cast<intptr_t>(UINTPTR_MAX >> 1), 10, 10, 100, 50, "T", 0), 0);
   EXPECT_EQ(WindowAcceleratorFor(nullptr), nullptr);
 
   auto untitled = reinterpret_cast<HWND>(WindowOpen(0, 10, 10, 100, 50, nullptr, 0));
+  // A notification without its header, as anyone may send one.
+  EXPECT_EQ(SendMessageA(untitled, WM_NOTIFY, 0, 0), 0);
   EXPECT_EQ(GetWindowTextLengthA(untitled), 0);
   std::string longTitle(30000, 'W');
   auto titled = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 100, 50, longTitle.c_str(), 0));
