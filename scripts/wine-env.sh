@@ -1,8 +1,43 @@
-# Sourced by scripts/wine-run and scripts/test.sh: makes sure a private Xvfb display, a private
-# Wine prefix and a persistent wineserver are up, and exports the variables Wine runs with.
+# Sourced by scripts/wine-run and the other scripts that run Wine: makes sure a private Xvfb
+# display, a private Wine prefix and a persistent wineserver are up, and exports the variables
+# Wine runs with.
 # Safe to source from several processes at once: the set-up runs under a lock.
 
 wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Whether this machine executes 32-bit x86 programs, found out once per run by starting Wine's
+# 32-bit loader and kept in WINE_ENV_32BIT (yes or no, with the reason in WINE_ENV_32BIT_WHY) for
+# every process the run starts. Some kernels cannot execute them at all (IA32 emulation off):
+# there Debian's wine and wineboot still pick that loader and fail, so every Wine call of ours
+# goes through WINE_ENV_LOADER, the 64-bit loader itself, and only 64-bit programs run.
+# WINE_64BIT_ONLY=1 takes that path on any machine, so that it can be tried where both work.
+wine_env_loader32=/usr/lib/wine/wine
+wine_env_loader64=/usr/lib/wine/wine64
+if [ "${WINE_64BIT_ONLY:-}" = 1 ]; then
+  WINE_ENV_32BIT=no
+  WINE_ENV_32BIT_WHY="WINE_64BIT_ONLY=1 asks for 64-bit programs only"
+elif [ -z "${WINE_ENV_32BIT:-}" ]; then
+  if [ ! -x "$wine_env_loader32" ]; then
+    WINE_ENV_32BIT=no
+    WINE_ENV_32BIT_WHY="Wine's 32-bit loader $wine_env_loader32 is not installed"
+  elif wine_env_probe=$("$wine_env_loader32" --version 2>&1); then
+    WINE_ENV_32BIT=yes
+    WINE_ENV_32BIT_WHY=""
+  else
+    WINE_ENV_32BIT=no
+    WINE_ENV_32BIT_WHY="this machine cannot execute 32-bit programs"
+    WINE_ENV_32BIT_WHY+=" ($wine_env_loader32 --version: ${wine_env_probe##*: })"
+  fi
+  unset wine_env_probe
+fi
+if [ "$WINE_ENV_32BIT" = yes ]; then
+  WINE_ENV_LOADER=wine
+else
+  WINE_ENV_LOADER="$wine_env_loader64"
+  export WINELOADER="$wine_env_loader64"
+fi
+export WINE_ENV_32BIT WINE_ENV_32BIT_WHY WINE_ENV_LOADER
+
 # A display of our own, so that tests never type into a developer's desktop.
 wine_env_display_base="${WINE_DISPLAY_NUMBER:-57}"
 
@@ -53,19 +88,42 @@ wine_env_xvfb_alive() {
   [ -f "$lock" ] && kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null
 }
 
+# Runs one step of making the prefix $WINEPREFIX: a program for Wine's loader with its arguments.
+# On failure it names the command and shows its last lines.
+wine_env_prefix_step() {
+  local log="$WINEPREFIX.log" status
+  "$WINE_ENV_LOADER" "$@" >"$log" 2>&1
+  status=$?
+  [ "$status" -eq 0 ] && [ -d "$WINEPREFIX/drive_c/windows" ] && return 0
+  echo "wine-env: could not make the Wine prefix $WINEPREFIX: '$WINE_ENV_LOADER $*'" \
+    "exited with $status; its last lines:" >&2
+  tail -n 5 "$log" | sed 's/^/  /' >&2
+  [ "$WINE_ENV_32BIT" = yes ] || echo "  (64-bit programs only: $WINE_ENV_32BIT_WHY)" >&2
+  return 1
+}
+
 # Makes the prefix $WINEPREFIX the first time: no crash dialog (a crashing test would hang on
 # it), the Windows version above, and with the argument "virtual-desktop" all windows inside one
-# Wine desktop window.
+# Wine desktop window. The .ready mark goes on only once all of that worked; a prefix without it
+# is half made and is made again, from nothing when it lies in our own build folder. A prefix
+# that cannot be made is an error.
 wine_env_prefix() {
   if [ ! -f "$WINEPREFIX/.ready" ]; then
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine' /v Version /d "$wine_env_windows_version" /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    case "$WINEPREFIX" in
+      "$wine_env_repo"/build/*) rm -rf "$WINEPREFIX" ;;
+    esac
+    local explorer='HKCU\Software\Wine\Explorer'
+    wine_env_prefix_step wineboot.exe -i &&
+      wine_env_prefix_step reg add 'HKCU\Software\Wine' /v Version \
+        /d "$wine_env_windows_version" /f &&
+      wine_env_prefix_step reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+        /t REG_DWORD /d 0 /f || return 1
     if [ "${1:-}" = virtual-desktop ]; then
-      wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-      wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+      wine_env_prefix_step reg add "$explorer" /v Desktop /d Default /f &&
+        wine_env_prefix_step reg add "$explorer\\Desktops" /v Default /d 1280x1024 /f || return 1
     fi
     wineserver -w
+    rm -f "$WINEPREFIX.log"
     touch "$WINEPREFIX/.ready"
   fi
   # Wine draws its caption buttons with its Marlett font, which it does not find in its own data
@@ -85,7 +143,7 @@ wine_env_up() {
     fi
     # A virtual desktop: without a window manager each hide of a top-level window otherwise
     # stalls about two seconds.
-    wine_env_prefix virtual-desktop 9>&-
+    wine_env_prefix virtual-desktop 9>&- || exit 1
     # Daemons must not inherit the lock's descriptor, or the lock stays held for their lifetime.
     # A persistent server saves about two seconds on every Wine process.
     wineserver -p >/dev/null 2>&1 9>&- || true
