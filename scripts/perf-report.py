@@ -133,7 +133,7 @@ def first_line(command):
     return lines[0].strip() if lines else "not found"
 
 
-def machine_lines():
+def machine_lines(preset):
     cpu = "unknown"
     with open("/proc/cpuinfo") as info:
         for line in info:
@@ -151,8 +151,9 @@ def machine_lines():
         f"- CPU: {cpu}, {os.cpu_count()} logical cores",
         f"- System: {system}, kernel {platform.release()}",
         f"- Host compiler (number benchmark): {first_line(['g++', '--version'])}",
-        f"- Windows compiler: {first_line(['i686-w64-mingw32-g++-posix', '--version'])}",
-        f"- Wine: {first_line(['wine', '--version'])}, on Xvfb with a Wine virtual desktop",
+        f"- Windows compiler: {first_line([f'{preset}-w64-mingw32-g++-posix', '--version'])}",
+        f"- Wine: {first_line([os.environ.get('WINE_ENV_LOADER', 'wine'), '--version'])}, on Xvfb "
+        "with a Wine virtual desktop",
         f"- Google Benchmark: {benchmark or 'not found'}",
         f"- CMake: {first_line(['cmake', '--version'])}",
         f"- Python (this report): {platform.python_version()}",
@@ -245,8 +246,12 @@ def main():
     parser.add_argument("--minimal", required=True, help="the minimal program file")
     parser.add_argument("--command", required=True, help="the command that made the report")
     parser.add_argument("--seconds", type=int, required=True, help="duration of the run")
+    parser.add_argument("--preset", default="i686",
+                        help="the Windows build measured: i686, or x86_64 where Wine runs "
+                             "64-bit programs only")
     args = parser.parse_args()
     folder = args.measurements
+    preset = args.preset
 
     numbers = number_comparisons(os.path.join(folder, "numbers.json"))
     _, number_load = samples(os.path.join(folder, "numbers.txt"))
@@ -285,7 +290,7 @@ def main():
         w(c.summary_row("ns"))
     w(events.summary_row("µs per message"))
     w(startup.summary_row("ms"))
-    w(f"| Release i686 .exe vs minimal static program, file size | {program_size:,} bytes | "
+    w(f"| Release {preset} .exe vs minimal static program, file size | {program_size:,} bytes | "
       f"{minimal_size:,} bytes | {size_ratio:.2f} | at most {GOAL_SIZE:g} | {size_verdict} |")
     w("")
     w("## How to read this")
@@ -305,7 +310,7 @@ def main():
     w("")
     w("## Machine and tools")
     w("")
-    out.extend(machine_lines())
+    out.extend(machine_lines(preset))
     w("")
     w("## Number text conversion")
     w("")
@@ -325,7 +330,8 @@ def main():
     w("")
     w("## Event loop")
     w("")
-    w("i686 build under Wine, `build/i686/bench/event_wait_bench.exe`: one runtime window; each "
+    w(f"{preset} build under Wine, `build/{preset}/bench/event_wait_bench.exe`: one runtime "
+      "window; each "
       "round posts 5000 messages that no handler takes and reads them once with `EventWait` "
       "(accelerator look-up, `TopWindowProc`, `WindowMessageHandler` with the live-sizing step "
       "and the window-property look-up) and once with a bare `GetMessageA`, `TranslateMessage`, "
@@ -337,7 +343,8 @@ def main():
     w("")
     w("## Start-up")
     w("")
-    w("i686 build under Wine, `build/i686/bench/startup_bench.exe`, a console program under the "
+    w(f"{preset} build under Wine, `build/{preset}/bench/startup_bench.exe`, a console program "
+      "under the "
       "same Wine server: it starts each program with `CreateProcessA` and looks every "
       "millisecond (`FindWindowExA` of the dialog's class, `IsWindowVisible` of the dialog and "
       "of its three controls) until the first dialog is on screen, then ends the process with "
@@ -367,7 +374,8 @@ def main():
     w("")
     w("## Size")
     w("")
-    w("Both built by the i686 preset with `-Os -s -static`, without exceptions, RTTI or unwind "
+    w(f"Both built by the {preset} preset with `-Os -s -static`, without exceptions, RTTI or "
+      "unwind "
       "tables. The yardstick is `bench/minimal_dialog.cpp` without the manifest: one window with "
       "three controls and its message loop. Bytes in the file, in all and by section (the "
       "sections' names as the image holds them, cut at eight characters).")

@@ -2,7 +2,8 @@
 # Measures every speed and size figure the project claims, each side by side with its yardstick in
 # this one run, and rewrites docs/PERFORMANCE.md from the measurements (kept in build/perf/).
 # Builds what it needs (presets bench and i686) and runs the Windows side under Wine on the
-# project's Xvfb display. Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
+# project's Xvfb display; where Wine runs 64-bit programs only, the x86_64 build stands in for
+# i686. Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
 # Usage: scripts/perf.sh
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,12 +23,18 @@ mkdir -p "$out" docs
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target number_text_bench
-cmake --preset i686 >/dev/null
-cmake --build --preset i686 --target waagenfuchs event_wait_bench startup_bench minimal_dialog \
-  minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
-
 source scripts/wine-env.sh
 trap wine_env_down EXIT
+preset=i686
+if [ "$WINE_ENV_32BIT" = no ]; then
+  preset=x86_64
+  echo "perf: measuring the x86_64 build, as Wine runs 64-bit programs only here" \
+    "($WINE_ENV_32BIT_WHY)" >&2
+fi
+cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
+  >/dev/null
+cmake --build --preset "$preset" --target waagenfuchs event_wait_bench startup_bench \
+  minimal_dialog minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
 wine_env_up
 
 # measure NAME COMMAND...: the command's output, and the load average before and after it, go to
@@ -46,13 +53,14 @@ measure() {
 measure numbers build/bench/bench/number_text_bench \
   --benchmark_repetitions="$number_repetitions" --benchmark_enable_random_interleaving=true \
   --benchmark_min_time=0.2 --benchmark_out="$out/numbers.json" --benchmark_out_format=json
-measure events scripts/wine-run build/i686/bench/event_wait_bench.exe "$event_rounds"
-measure startup scripts/wine-run build/i686/bench/startup_bench.exe build/i686/waagenfuchs.exe \
-  build/i686/bench/minimal_dialog.exe build/i686/bench/minimal_dialog_manifest.exe \
-  build/i686/bench/minimal_dialog_setup.exe build/i686/bench/minimal_dialog_visible.exe \
+bin="build/$preset"
+measure events scripts/wine-run "$bin/bench/event_wait_bench.exe" "$event_rounds"
+measure startup scripts/wine-run "$bin/bench/startup_bench.exe" "$bin/waagenfuchs.exe" \
+  "$bin/bench/minimal_dialog.exe" "$bin/bench/minimal_dialog_manifest.exe" \
+  "$bin/bench/minimal_dialog_setup.exe" "$bin/bench/minimal_dialog_visible.exe" \
   "$startup_rounds"
 
-python3 scripts/perf-report.py --measurements "$out" --program build/i686/waagenfuchs.exe \
-  --minimal build/i686/bench/minimal_dialog.exe --command scripts/perf.sh \
+python3 scripts/perf-report.py --measurements "$out" --program "$bin/waagenfuchs.exe" \
+  --minimal "$bin/bench/minimal_dialog.exe" --command scripts/perf.sh --preset "$preset" \
   --seconds $(($(date +%s) - began)) >docs/PERFORMANCE.md
 echo "perf: wrote docs/PERFORMANCE.md" >&2

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release program (i686) and starts it under Wine.
+# Builds the release program (i686) and starts it under Wine. On a machine that cannot execute
+# 32-bit programs (or with WINE_64BIT_ONLY=1) it builds and starts the x86_64 program instead,
+# and says so.
 #
 # With a display (DISPLAY set and answering), the program opens on that desktop for you to use,
 # in a Wine prefix of its own (build/wine-prefix-desktop) whose windows are ordinary windows of
@@ -53,15 +55,21 @@ if [ "$demo" = no ] && [ -n "$user_display" ] &&
 fi
 [ -n "$user_display" ] || demo=yes
 
-cmake --preset i686 >/dev/null
-program=build/i686/waagenfuchs.exe
-driver=build/i686/tests/program_tests.exe
+[ "$demo" = yes ] || export WINEPREFIX="$repo/build/wine-prefix-desktop"
+source scripts/wine-env.sh
+preset=i686
+if [ "$WINE_ENV_32BIT" = no ]; then
+  preset=x86_64
+  echo "run: the x86_64 program, as Wine runs 64-bit programs only here ($WINE_ENV_32BIT_WHY)"
+fi
+cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
+  >/dev/null
+program="build/$preset/waagenfuchs.exe"
+driver="build/$preset/tests/program_tests.exe"
 
 if [ "$demo" = no ]; then
-  cmake --build --preset i686 --target waagenfuchs
+  cmake --build --preset "$preset" --target waagenfuchs
   echo "built $program ($(stat -c %s "$program") bytes); starting it on $user_display"
-  export WINEPREFIX="$repo/build/wine-prefix-desktop"
-  source scripts/wine-env.sh
   export DISPLAY="$user_display"
   mkdir -p "$(dirname "$WINEPREFIX")"
   wine_env_prefix
@@ -71,16 +79,15 @@ if [ "$demo" = no ]; then
   # script see the interrupt at once.
   trap 'wineserver -k 2>/dev/null || true' EXIT
   trap 'echo "run: interrupted; stopping the program" >&2; exit 130' INT TERM
-  wine "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null &
+  "$WINE_ENV_LOADER" "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null &
   status=0
   wait $! || status=$?
   echo "exit code $status"
   exit "$status"
 fi
 
-cmake --build --preset i686 --target program_tests
+cmake --build --preset "$preset" --target program_tests
 echo "built $program ($(stat -c %s "$program") bytes); playing the demo"
-source scripts/wine-env.sh
 # Stop the private display and Wine afterwards only when this script started them; a test run
 # may be using them.
 if ! wine_env_xvfb_alive; then trap wine_env_down EXIT; fi
