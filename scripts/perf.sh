@@ -28,8 +28,8 @@ trap wine_env_down EXIT
 preset=i686
 if [ "$WINE_ENV_32BIT" = no ]; then
   preset=x86_64
-  echo "perf: measuring the x86_64 build, as Wine runs 64-bit programs only here" \
-    "($WINE_ENV_32BIT_WHY)" >&2
+  echo "perf: measuring the x86_64 build, since Wine runs 64-bit programs only here:" \
+    "$WINE_ENV_32BIT_WHY" >&2
 fi
 cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
   >/dev/null

@@ -60,7 +60,7 @@ source scripts/wine-env.sh
 preset=i686
 if [ "$WINE_ENV_32BIT" = no ]; then
   preset=x86_64
-  echo "run: the x86_64 program, as Wine runs 64-bit programs only here ($WINE_ENV_32BIT_WHY)"
+  echo "run: the x86_64 program, since Wine runs 64-bit programs only here: $WINE_ENV_32BIT_WHY"
 fi
 cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
   >/dev/null
