@@ -211,12 +211,11 @@ void ThreadWindowsDisable() {
 
 void ThreadWindowsEnable() {
   DWORD thread = GetCurrentThreadId();
-  // A node is unlinked and freed while the walk goes on, so take its successor first. The payload
-  // follows the node's two links.
+  // A node is unlinked and freed while the walk goes on, so take its successor first.
   ListNode* node = RequesterState.disabledWindows;
   while (node) {
     ListNode* next = node->next;
-    auto* entry = reinterpret_cast<DisabledWindowEntry*>(node + 1);
+    auto* entry = static_cast<DisabledWindowEntry*>(ListNodePayload(node));
     if (entry->threadId == thread) {
       EnableWindow(entry->window, TRUE);
       ListNodeRemove(&RequesterState.disabledWindows, entry);
