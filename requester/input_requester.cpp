@@ -211,16 +211,20 @@ void ThreadWindowsDisable() {
 
 void ThreadWindowsEnable() {
   DWORD thread = GetCurrentThreadId();
-  // A node is unlinked and freed while the walk goes on, so take its successor first.
+  // Enabling sends WM_ENABLE, whose handler may open or close another requester and so change the
+  // list: each entry is dropped before its window is enabled, and the walk starts again from the
+  // head after every enabling rather than keep a node that may have gone.
   ListNode* node = RequesterState.disabledWindows;
   while (node) {
-    ListNode* next = node->next;
     auto* entry = static_cast<DisabledWindowEntry*>(ListNodePayload(node));
-    if (entry->threadId == thread) {
-      EnableWindow(entry->window, TRUE);
-      ListNodeRemove(&RequesterState.disabledWindows, entry);
+    if (entry->threadId != thread) {
+      node = node->next;
+      continue;
     }
-    node = next;
+    HWND window = entry->window;
+    ListNodeRemove(&RequesterState.disabledWindows, entry);
+    EnableWindow(window, TRUE);
+    node = RequesterState.disabledWindows;
   }
 }
 
