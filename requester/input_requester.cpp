@@ -71,11 +71,15 @@ void DialogEnd(HWND dialog) {
 }
 
 void OnAccept(HWND dialog) {
-  char** resultSlot = reinterpret_cast<char**>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-  int size = GetWindowTextLengthA(RequesterState.editControl) + 1;
-  char* text = static_cast<char*>(HeapAlloc(MainHeap, 0, size));
-  if (text) GetWindowTextA(RequesterState.editControl, text, size);
-  *resultSlot = text;
+  // No slot before DialogRun has set it, and none after the first accept: an accept command sent
+  // from outside at such a time only ends the dialog.
+  auto* resultSlot = reinterpret_cast<char**>(SetWindowLongPtrA(dialog, GWLP_USERDATA, 0));
+  if (resultSlot) {
+    int size = GetWindowTextLengthA(RequesterState.editControl) + 1;
+    char* text = static_cast<char*>(HeapAlloc(MainHeap, 0, size));
+    if (text) GetWindowTextA(RequesterState.editControl, text, size);
+    *resultSlot = text;
+  }
   DialogEnd(dialog);
 }
 
