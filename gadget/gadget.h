@@ -114,7 +114,8 @@ void GadgetFree(intptr_t number);
 void GadgetResize(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
 
 // The runtime window that holds control: the first of control and its ancestors that carries
-// KX_WindowID, else the topmost ancestor. Null for a null control.
+// KX_WindowID, else the topmost ancestor. Null for a null control. The one walk up to a runtime
+// window: the window layer finds the window number of a message's window with it too.
 HWND GadgetTopWindow(HWND control);
 
 // Hands a message that window received from control to the control's gadget kind: the kind's

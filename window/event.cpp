@@ -13,18 +13,14 @@ namespace {
 // Every input kind: key, mouse, paint, timer, hot key and posted messages.
 constexpr DWORD kWakeMask = 0x1FF;
 
-// The runtime window a window belongs to: the number whose KX_WindowID the window or its nearest
-// ancestor carries, or -1. *own tells whether the window carries it itself.
+// The runtime window a window belongs to, found by the gadget layer's walk up the parents: the
+// number whose KX_WindowID the window or its nearest ancestor carries, or -1 (a missing property
+// reads as 0). *own tells whether the window carries it itself.
 intptr_t WindowNumberOf(HWND window, bool* own) {
-  *own = false;
-  for (HWND w = window; w; w = GetParent(w)) {
-    auto id = reinterpret_cast<intptr_t>(GetPropA(w, PropertyWindowId));
-    if (id) {
-      *own = w == window;
-      return id - 1;
-    }
-  }
-  return -1;
+  HWND top = GadgetTopWindow(window);
+  auto id = reinterpret_cast<intptr_t>(GetPropA(top, PropertyWindowId));
+  *own = id && top == window;
+  return id - 1;
 }
 
 void Queue(intptr_t number, int32_t code) {
