@@ -81,7 +81,8 @@ constexpr int32_t GadgetKeep = -65535;
 extern ObjectTable* GadgetTable;
 
 // The gadget layer's start routine, run once by RuntimeStart after the ListHeap: the brush cache
-// lock, the default font, the table, the list state and the common-control classes.
+// lock, the table, the list state (with the gadgets' font and the stack property's name) and the
+// common-control classes.
 void GadgetLayerStart();
 
 // The live record of number (or dynamic number), or null. Valid until the next gadget is made.
