@@ -13,7 +13,13 @@ namespace {
 constexpr char kClassName[] = "InputRequester";
 
 constexpr DWORD kDialogStyle = WS_VISIBLE | WS_CAPTION;  // no system menu, so no close box
-constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_SIMPLE;  // one line, never wrapped
+// 0x5000000B: the low word is SS_SIMPLE (0xB), not SS_LEFTNOWORDWRAP (0xC), though the label is
+// described as one that does not wrap. SS_SIMPLE is kept because the style word is the dialog's
+// established look, checked by its layout test, and both styles draw the prompt as one
+// left-aligned line that is never wrapped. Where they differ (tab expansion, grey text when
+// disabled, repainting after a text change), this label never goes: its text is set once at
+// creation and holds no tab in this program, and nothing disables it.
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_SIMPLE;
 constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
 
