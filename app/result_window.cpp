@@ -42,11 +42,13 @@ struct ResultText {
   StringVariable AppState::*text;
 };
 
+// clang-format off
 const ResultText kResultTexts[] = {
     {3, &AppState::normalText},    {0, &AppState::idealText},  {2, &AppState::bmiText},
     {8, &AppState::normalVerdict}, {9, &AppState::classText},  {10, &AppState::idealVerdict},
     {kAdviceGadget, &AppState::adviceText},
 };
+// clang-format on
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 namespace {
 
 // The layers' start routines in the order they must run: each may use the layers before it.
+// clang-format off
 constexpr void (*kStartSequence[])() = {
     StringManagerStart,
     ListHeapCreate,
@@ -19,6 +20,7 @@ constexpr void (*kStartSequence[])() = {
     GadgetLayerStart,
     PlatformStart,
 };
+// clang-format on
 
 }  // namespace
 

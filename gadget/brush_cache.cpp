@@ -5,9 +5,8 @@ ListNode* BrushCacheList;
 
 namespace {
 
-// The payload follows the node's two links.
 BrushCacheEntry* EntryOf(ListNode* node) {
-  return reinterpret_cast<BrushCacheEntry*>(node + 1);
+  return static_cast<BrushCacheEntry*>(ListNodePayload(node));
 }
 
 }  // namespace

@@ -38,8 +38,6 @@ void OnGadgetDestroyed(HWND control) {
 
 void GadgetLayerStart() {
   InitializeCriticalSection(&BrushCacheLock);
-  // Before the list state: its init routine hands the font on.
-  GadgetDefaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   GadgetTable = ObjectTableCreate(sizeof(GadgetRecord), kTableStep, GadgetFree);
   GadgetList = static_cast<GadgetListState*>(
       LibraryRecordCreate(sizeof(GadgetListState), GadgetListStateInit));

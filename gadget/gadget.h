@@ -81,7 +81,8 @@ constexpr int32_t GadgetKeep = -65535;
 extern ObjectTable* GadgetTable;
 
 // The gadget layer's start routine, run once by RuntimeStart after the ListHeap: the brush cache
-// lock, the default font, the table, the list state and the common-control classes.
+// lock, the table, the list state (with the gadgets' font and the stack property's name) and the
+// common-control classes.
 void GadgetLayerStart();
 
 // The live record of number (or dynamic number), or null. Valid until the next gadget is made.
@@ -114,7 +115,8 @@ void GadgetFree(intptr_t number);
 void GadgetResize(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
 
 // The runtime window that holds control: the first of control and its ancestors that carries
-// KX_WindowID, else the topmost ancestor. Null for a null control.
+// KX_WindowID, else the topmost ancestor. Null for a null control. The one walk up to a runtime
+// window: the window layer finds the window number of a message's window with it too.
 HWND GadgetTopWindow(HWND control);
 
 // Hands a message that window received from control to the control's gadget kind: the kind's

@@ -5,7 +5,6 @@
 #include "runtime/number_text.h"
 
 GadgetListState* GadgetList;
-HFONT GadgetDefaultFont;
 
 namespace {
 
@@ -15,18 +14,13 @@ HWND* StackCreate() {
   return static_cast<HWND*>(HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, kStackCapacity * sizeof(HWND)));
 }
 
-// The property name carries the module instance so that each module of a process keeps its own
-// record; the full handle, so that two modules never share a name.
-const char* StackPropertyName() {
-  static char name[64];
-  if (!name[0]) {
-    NumberNameFormat(name, sizeof name, "KX_GadgetStack_", reinterpret_cast<intptr_t>(ModuleInstance));
-  }
-  return name;
-}
+// The name of the property that holds a window's GadgetStackRecord, made by GadgetListStateInit.
+// It carries the module instance so that each module of a process keeps its own record; the full
+// handle, so that two modules never share a name.
+char stackPropertyName[64];
 
 GadgetStackRecord* StackRecordOf(HWND window) {
-  return static_cast<GadgetStackRecord*>(GetPropA(window, StackPropertyName()));
+  return static_cast<GadgetStackRecord*>(GetPropA(window, stackPropertyName));
 }
 
 HWND ListWindow() {
@@ -68,7 +62,7 @@ bool ListWindowAdopt(HWND window, HWND previous) {
     return false;
   }
   // Fails for a handle that is no (longer a) window.
-  if (!SetPropA(window, StackPropertyName(), record)) {
+  if (!SetPropA(window, stackPropertyName, record)) {
     MemoryFree(newStack);
     MemoryFree(record);
     return false;
@@ -93,7 +87,7 @@ void OnListWindowDestroyed(HWND window, GadgetStackRecord* record) {
   }
   MemoryFree(record->savedStack);
   MemoryFree(record);
-  RemovePropA(window, StackPropertyName());
+  RemovePropA(window, stackPropertyName);
 }
 
 }  // namespace
@@ -104,7 +98,9 @@ void GadgetListStateInit(void* record) {
   state->stack = StackCreate();
   if (!state->stack) RuntimeFail();
   state->optionRun = 0;
-  state->font = GadgetDefaultFont;
+  state->font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  NumberNameFormat(stackPropertyName, sizeof stackPropertyName, "KX_GadgetStack_",
+                   reinterpret_cast<intptr_t>(ModuleInstance));
 }
 
 HWND GadgetListUse(HWND window) {

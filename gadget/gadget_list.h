@@ -38,11 +38,10 @@ static_assert(sizeof(GadgetListState) == 24 && sizeof(GadgetStackRecord) == 24,
 // Made by GadgetLayerStart; lives until the MainHeap goes.
 extern GadgetListState* GadgetList;
 
-// The stock GUI font, read by GadgetLayerStart before it makes the list state.
-extern HFONT GadgetDefaultFont;
-
-// The init routine of the list state (a zeroed GadgetListState): an empty 10-entry stack and the
-// default font. Ends the process (RuntimeFail) when the MainHeap has no room for the stack.
+// The init routine of the list state (a zeroed GadgetListState), run by GadgetLayerStart: an empty
+// 10-entry stack, the stock GUI font, and the name of the GadgetStackRecord property, formatted
+// with the module instance, which RuntimeStart has set by then. Ends the process (RuntimeFail)
+// when the MainHeap has no room for the stack.
 void GadgetListStateInit(void* record);
 
 // Makes window the list window: the state of the window that was current is parked in its

@@ -13,7 +13,13 @@ namespace {
 constexpr char kClassName[] = "InputRequester";
 
 constexpr DWORD kDialogStyle = WS_VISIBLE | WS_CAPTION;  // no system menu, so no close box
-constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_SIMPLE;  // one line, never wrapped
+// 0x5000000B: the low word is SS_SIMPLE (0xB), not SS_LEFTNOWORDWRAP (0xC), though the label is
+// described as one that does not wrap. SS_SIMPLE is kept because the style word is the dialog's
+// established look, checked by its layout test, and both styles draw the prompt as one
+// left-aligned line that is never wrapped. Where they differ (tab expansion, grey text when
+// disabled, repainting after a text change), this label never goes: its text is set once at
+// creation and holds no tab in this program, and nothing disables it.
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_SIMPLE;
 constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
 
@@ -71,11 +77,15 @@ void DialogEnd(HWND dialog) {
 }
 
 void OnAccept(HWND dialog) {
-  char** resultSlot = reinterpret_cast<char**>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-  int size = GetWindowTextLengthA(RequesterState.editControl) + 1;
-  char* text = static_cast<char*>(HeapAlloc(MainHeap, 0, size));
-  if (text) GetWindowTextA(RequesterState.editControl, text, size);
-  *resultSlot = text;
+  // No slot before DialogRun has set it, and none after the first accept: an accept command sent
+  // from outside at such a time only ends the dialog.
+  auto* resultSlot = reinterpret_cast<char**>(SetWindowLongPtrA(dialog, GWLP_USERDATA, 0));
+  if (resultSlot) {
+    int size = GetWindowTextLengthA(RequesterState.editControl) + 1;
+    char* text = static_cast<char*>(HeapAlloc(MainHeap, 0, size));
+    if (text) GetWindowTextA(RequesterState.editControl, text, size);
+    *resultSlot = text;
+  }
   DialogEnd(dialog);
 }
 
@@ -211,17 +221,20 @@ void ThreadWindowsDisable() {
 
 void ThreadWindowsEnable() {
   DWORD thread = GetCurrentThreadId();
-  // A node is unlinked and freed while the walk goes on, so take its successor first. The payload
-  // follows the node's two links.
+  // Enabling sends WM_ENABLE, whose handler may open or close another requester and so change the
+  // list: each entry is dropped before its window is enabled, and the walk starts again from the
+  // head after every enabling rather than keep a node that may have gone.
   ListNode* node = RequesterState.disabledWindows;
   while (node) {
-    ListNode* next = node->next;
-    auto* entry = reinterpret_cast<DisabledWindowEntry*>(node + 1);
-    if (entry->threadId == thread) {
-      EnableWindow(entry->window, TRUE);
-      ListNodeRemove(&RequesterState.disabledWindows, entry);
+    auto* entry = static_cast<DisabledWindowEntry*>(ListNodePayload(node));
+    if (entry->threadId != thread) {
+      node = node->next;
+      continue;
     }
-    node = next;
+    HWND window = entry->window;
+    ListNodeRemove(&RequesterState.disabledWindows, entry);
+    EnableWindow(window, TRUE);
+    node = RequesterState.disabledWindows;
   }
 }
 

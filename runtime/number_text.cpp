@@ -18,12 +18,14 @@ constexpr char kDigitPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Powers of ten, for counting digits: 10^k is the smallest number with k + 1 digits.
+// clang-format off
 constexpr uint64_t kPowersOfTen[] = {
     1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u,
     10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u,
     1000000000000000u, 10000000000000000u, 100000000000000000u, 1000000000000000000u,
     10000000000000000000u,
 };
+// clang-format on
 
 // The number of decimal digits of magnitude (1 for 0), without dividing: the bit length times
 // log10(2) (1233 / 4096) is the digit count or one less, and one comparison settles which.

@@ -12,10 +12,6 @@ ListNode* NodeOf(void* payload) {
   return static_cast<ListNode*>(payload) - 1;
 }
 
-void* PayloadOf(ListNode* node) {
-  return node + 1;
-}
-
 // An entry is live while its first pointer-sized field (the object's handle) is nonzero.
 bool IsLive(const void* entry) {
   return *static_cast<const uintptr_t*>(entry) != 0;
@@ -33,7 +29,7 @@ bool IsNumber(ObjectTable* table, intptr_t value) {
 // that a released or made-up value is never dereferenced; dynamic objects are few.
 ListNode* DynamicNode(ObjectTable* table, intptr_t handle) {
   for (ListNode* node = table->dynamicList; node; node = node->next) {
-    if (reinterpret_cast<intptr_t>(PayloadOf(node)) == handle) return node;
+    if (reinterpret_cast<intptr_t>(ListNodePayload(node)) == handle) return node;
   }
   return nullptr;
 }
@@ -58,6 +54,10 @@ void ListHeapCreate() {
   if (!ListHeap) RuntimeFail();
 }
 
+void* ListNodePayload(ListNode* node) {
+  return node + 1;
+}
+
 void* ListNodeAdd(ListNode** head, size_t payloadSize) {
   ListNode* node = static_cast<ListNode*>(HeapAlloc(ListHeap, HEAP_ZERO_MEMORY, sizeof(ListNode) + payloadSize));
   if (!node) return nullptr;
@@ -66,7 +66,7 @@ void* ListNodeAdd(ListNode** head, size_t payloadSize) {
     node->next = *head;
   }
   *head = node;
-  return PayloadOf(node);
+  return ListNodePayload(node);
 }
 
 void ListNodeRemove(ListNode** head, void* payload) {
@@ -108,8 +108,8 @@ void* ObjectFind(ObjectTable* table, intptr_t value) {
     return IsLive(entry) ? entry : nullptr;
   }
   ListNode* node = DynamicNode(table, value);
-  if (!node || !IsLive(PayloadOf(node))) return nullptr;
-  return PayloadOf(node);
+  if (!node || !IsLive(ListNodePayload(node))) return nullptr;
+  return ListNodePayload(node);
 }
 
 void ObjectRelease(ObjectTable* table, intptr_t value) {
@@ -121,7 +121,7 @@ void ObjectRelease(ObjectTable* table, intptr_t value) {
   if (!node) return;
   // A pending enumeration must not be left pointing at the freed node.
   if (table->iterCursor == node) table->iterCursor = node->previous;
-  ListNodeRemove(&table->dynamicList, PayloadOf(node));
+  ListNodeRemove(&table->dynamicList, ListNodePayload(node));
 }
 
 void ObjectIterateStart(ObjectTable* table) {
@@ -147,8 +147,8 @@ void* ObjectIterateNext(ObjectTable* table, intptr_t* out) {
     return nullptr;
   }
   table->iterCursor = node->previous;
-  *out = reinterpret_cast<intptr_t>(PayloadOf(node));
-  return PayloadOf(node);
+  *out = reinterpret_cast<intptr_t>(ListNodePayload(node));
+  return ListNodePayload(node);
 }
 
 void* LibraryRecordCreate(size_t size, void (*init)(void* record)) {

@@ -46,6 +46,9 @@ void ListHeapCreate();
 // address, or null (nothing linked) when the ListHeap has no room.
 void* ListNodeAdd(ListNode** head, size_t payloadSize);
 
+// The payload of node: the address ListNodeAdd returned for it.
+void* ListNodePayload(ListNode* node);
+
 // Unlinks and frees the node of payload, which must be on the list.
 void ListNodeRemove(ListNode** head, void* payload);
 

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Static analysis with cppcheck and clang-tidy; a tool passes only when it reports nothing.
-# Installs what it needs first.
+# Static analysis with cppcheck and clang-tidy, and the layout check of clang-format; a tool passes
+# only when it reports nothing. Installs what it needs first.
 #   cppcheck    the whole tree (tests and benchmarks too) as Windows ANSI code for i686, with its
 #               Windows library in place of the system headers; then the files of the host build
 #               (the core, the stand-in kernel32 and their tests) as that build compiles them.
 #   clang-tidy  the checks in .clang-tidy on every file of the repository that the i686, x86_64 or
 #               host build compiles, each read for its own build's target. Test programs that use
 #               GoogleTest only with --with-tests: its headers cost seconds a file.
-# The file lists come from compile_commands.json of configure-only builds under build/analysis/,
-# so new folders and programs are analysed as soon as the build knows them.
-# Usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy]   (default: both tools)
+#   clang-format  every source and header of the product folders (app, frame, runtime, window,
+#               gadget, requester) against .clang-format; lists each file it would change.
+# The file lists of cppcheck and clang-tidy come from compile_commands.json of configure-only
+# builds under build/analysis/, so new folders and programs are analysed as soon as the build
+# knows them.
+# Usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy] [clang-format]
+#        (default: all three)
 # Ends with one line per tool, "analysis: TOOL passed" or "analysis: TOOL failed"; exits 1 when
 # a tool failed.
 set -uo pipefail
@@ -22,11 +26,14 @@ tools=()
 for arg in "$@"; do
   case "$arg" in
     --with-tests) with_tests=1 ;;
-    cppcheck | clang-tidy) tools+=("$arg") ;;
-    *) echo "usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy]" >&2; exit 2 ;;
+    cppcheck | clang-tidy | clang-format) tools+=("$arg") ;;
+    *)
+      echo "usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy] [clang-format]" >&2
+      exit 2
+      ;;
   esac
 done
-[ ${#tools[@]} -gt 0 ] || tools=(cppcheck clang-tidy)
+[ ${#tools[@]} -gt 0 ] || tools=(cppcheck clang-tidy clang-format)
 jobs=$(nproc)
 
 # Configures PRESET, without building, into build/analysis/PRESET and prints that folder.
@@ -104,6 +111,19 @@ run_clang_tidy() {
   return $status
 }
 
+# Names every product file that clang-format would change, with the command that formats it.
+run_clang_format() {
+  local file status=0
+  while IFS= read -r file; do
+    if ! clang-format --dry-run --Werror "$file" >/dev/null 2>&1; then
+      echo "$file: not formatted (clang-format -i $file)"
+      status=1
+    fi
+  done < <(find app frame runtime window gadget requester -type f \
+             \( -name '*.cpp' -o -name '*.h' \) | sort)
+  return $status
+}
+
 status=0
 results=()
 for tool in "${tools[@]}"; do
@@ -112,6 +132,7 @@ for tool in "${tools[@]}"; do
   case "$tool" in
     cppcheck) run_cppcheck ;;
     clang-tidy) run_clang_tidy ;;
+    clang-format) run_clang_format ;;
   esac > "$log"
   tool_status=$?
   cat "$log"

@@ -9,7 +9,7 @@ packages=(
   googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
-  cppcheck clang-tidy
+  cppcheck clang-tidy clang-format
   python3
 )
 

@@ -71,7 +71,7 @@ for preset in "${presets[@]}"; do
   echo "== $preset"
   if [ "$preset" = analysis ]; then
     # Not a CMake preset: each analysis tool counts as one check.
-    for tool in cppcheck clang-tidy; do
+    for tool in cppcheck clang-tidy clang-format; do
       if bash scripts/analyse.sh "$tool"; then
         passed=$((passed + 1))
       else

@@ -13,21 +13,17 @@ namespace {
 // Every input kind: key, mouse, paint, timer, hot key and posted messages.
 constexpr DWORD kWakeMask = 0x1FF;
 
-// The runtime window a window belongs to: the number whose KX_WindowID the window or its nearest
-// ancestor carries, or -1. *own tells whether the window carries it itself.
+// The runtime window a window belongs to, found by the gadget layer's walk up the parents: the
+// number whose KX_WindowID the window or its nearest ancestor carries, or -1 (a missing property
+// reads as 0). *own tells whether the window carries it itself.
 intptr_t WindowNumberOf(HWND window, bool* own) {
-  *own = false;
-  for (HWND w = window; w; w = GetParent(w)) {
-    auto id = reinterpret_cast<intptr_t>(GetPropA(w, PropertyWindowId));
-    if (id) {
-      *own = w == window;
-      return id - 1;
-    }
-  }
-  return -1;
+  HWND top = GadgetTopWindow(window);
+  auto id = reinterpret_cast<intptr_t>(GetPropA(top, PropertyWindowId));
+  *own = id && top == window;
+  return id - 1;
 }
 
-void Queue(intptr_t number, int32_t code) {
+void Queue(int32_t code, intptr_t number) {
   EventQueuePush(Events, code, number);
 }
 
@@ -55,20 +51,20 @@ LRESULT OnSize(bool own, intptr_t number, WPARAM kind) {
     case SIZE_RESTORED:
       if (record->sizeState == 1) {
         record->sizeState = 0;
-        Queue(number, EventCodeRestore);
+        Queue(EventCodeRestore, number);
       }
-      Queue(number, EventCodeSize);
+      Queue(EventCodeSize, number);
       break;
     case SIZE_MINIMIZED:
       record->sizeState = 1;
-      Queue(number, EventCodeMinimise);
+      Queue(EventCodeMinimise, number);
       break;
     case SIZE_MAXIMIZED:
       record->sizeState = 1;
-      Queue(number, EventCodeMaximise);
-      Queue(number, EventCodeSize);
+      Queue(EventCodeMaximise, number);
+      Queue(EventCodeSize, number);
       break;
-    default: Queue(number, EventCodeSize); break;
+    default: Queue(EventCodeSize, number); break;
   }
   return 0;
 }
@@ -84,7 +80,7 @@ LRESULT OnEraseBackground(HWND window, intptr_t number, HDC context) {
   } else if (record && record->handle == window && record->eraseRoutine) {
     result = record->eraseRoutine(context, window);
   }
-  Queue(number, EventCodeRepaint);
+  Queue(EventCodeRepaint, number);
   return result;
 }
 
@@ -239,10 +235,10 @@ LRESULT WindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lP
   Events->eventWindow = number;
 
   switch (message) {
-    case WM_MOVE: if (number != -1) Queue(number, EventCodeMove); return 0;
+    case WM_MOVE: if (number != -1) Queue(EventCodeMove, number); return 0;
     case WM_SIZE: return OnSize(own, number, wParam);
-    case WM_ACTIVATE: if (LOWORD(wParam)) Queue(number, EventCodeActivate); return 1;
-    case WM_CLOSE: if (number != -1) Queue(number, EventCodeClose); return 0;
+    case WM_ACTIVATE: if (LOWORD(wParam)) Queue(EventCodeActivate, number); return 1;
+    case WM_CLOSE: if (number != -1) Queue(EventCodeClose, number); return 0;
     case WM_ERASEBKGND: return OnEraseBackground(window, number, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE: return OnSysColorChange(window, number);
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(number, reinterpret_cast<MINMAXINFO*>(lParam));

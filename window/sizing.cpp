@@ -49,6 +49,7 @@ struct ArrowKey {
   EdgeChoice choices[3];    // from no edge to a side, and from the two sides across it to corners
 };
 
+// clang-format off
 constexpr ArrowKey kArrowKeys[] = {
     {VK_LEFT, -kArrowStep, 0,
      {{0, WMSZ_LEFT, kCursorSizeWe, kLeft, kCursorAxis},
@@ -67,6 +68,7 @@ constexpr ArrowKey kArrowKeys[] = {
       {WMSZ_RIGHT, WMSZ_BOTTOMRIGHT, kCursorSizeNwse, kRightInside, kBottomInside},
       {WMSZ_LEFT, WMSZ_BOTTOMLEFT, kCursorSizeNesw, kLeft, kBottomInside}}},
 };
+// clang-format on
 
 HCURSOR SystemCursor(int cursorId) {
   return static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(cursorId), IMAGE_CURSOR, 0, 0,

@@ -155,8 +155,18 @@ intptr_t WindowOpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t wid
                                 p.height, parent, nullptr, ModuleInstance, nullptr);
   if (!handle) {
     UnregisterClassA(className, ModuleInstance);
-    ObjectRelease(WindowTable, number);
+    // A numbered entry holds nothing yet; it may even be the live entry of a window that a
+    // callback opened under this number while this one was being made.
+    if (dynamic) ObjectRelease(WindowTable, number);
     return 0;
+  }
+  // Creation runs window procedures (WM_NCCREATE, WM_CREATE, WM_PARENTNOTIFY to a child's
+  // parent), and their callbacks may open windows that move the table's array: take the numbered
+  // entry again (the array holds the number by now, so it cannot fail). Like any opening, this
+  // closes a window that was opened under the number meanwhile. A dynamic entry never moves, and
+  // nothing can release it before it is live.
+  if (!dynamic) {
+    entry = static_cast<WindowRecord*>(ObjectSlot(WindowTable, static_cast<int32_t>(number)));
   }
   entry->handle = handle;
   SetPropA(handle, PropertyWindowId, reinterpret_cast<HANDLE>(number + 1));

@@ -13,7 +13,7 @@ using Entry = std::tuple<int32_t, HBRUSH, int32_t>;  // colour, brush, reference
 std::vector<Entry> Entries() {
   std::vector<Entry> entries;
   for (ListNode* node = BrushCacheList; node; node = node->next) {
-    auto* entry = reinterpret_cast<BrushCacheEntry*>(node + 1);
+    auto* entry = static_cast<BrushCacheEntry*>(ListNodePayload(node));
     entries.emplace_back(entry->colour, entry->brush, entry->refCount);
   }
   return entries;

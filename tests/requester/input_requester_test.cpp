@@ -204,14 +204,15 @@ std::string ControlDescribe(HWND dialog, HWND control) {
 }
 
 TEST_F(InputRequesterTest, DialogLayout) {
-  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
-  ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   HFONT stockFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   RequesterRun("Gr\xF6\xDF" "e", "K\xF6rpergr\xF6\xDF" "e in cm:", "180", 0, [&](HWND dialog) {
     RECT frame;
     GetWindowRect(dialog, &frame);
-    EXPECT_EQ(frame.left, 490);
-    EXPECT_EQ(frame.top, 447);
+    // Half the screen, rounded down, less half the 300 x 130 frame: (490, 447) on 1280 x 1024.
+    EXPECT_EQ(frame.left, screenWidth / 2 - 150);
+    EXPECT_EQ(frame.top, screenHeight / 2 - 65);
     EXPECT_EQ(frame.right - frame.left, 300);
     EXPECT_EQ(frame.bottom - frame.top, 130);
     LONG style = GetWindowLongA(dialog, GWL_STYLE);

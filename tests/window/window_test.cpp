@@ -3,6 +3,7 @@
 #include "gadget/gadget.h"
 #include "gadget/string_gadget.h"
 #include "runtime/instance.h"
+#include "runtime/memory.h"
 #include "runtime/protocol.h"
 #include "tests/support/gui.h"
 #include "tests/window/runtime_window.h"
@@ -172,6 +173,44 @@ TEST_F(RuntimeWindowTest, ReopeningANumberClosesTheOldWindowFirst) {
   WindowClose(4);
   EXPECT_FALSE(WindowClassRegistered("WindowClass_4"));
   EXPECT_EQ(WindowFind(4), nullptr);
+}
+
+// What the global callback below saw and did while window 3 was being made.
+struct OpeningDuringCreation {
+  const unsigned char* entriesBefore;  // the window table's array when the callback ran
+  void* block;                         // a MainHeap block allocated just before window 4000
+  intptr_t inner;                      // WindowOpen's answer for window 4000
+} openingDuringCreation;
+
+// At the first WM_CREATE it sees, opens window 4000, far beyond the table's 16 entries, as a
+// program's callback may; a block allocated just before keeps the array from growing in place.
+LRESULT CALLBACK OpenWindow4000AtCreate(HWND, UINT message, WPARAM, LPARAM) {
+  OpeningDuringCreation& seen = openingDuringCreation;
+  if (message == WM_CREATE && !seen.entriesBefore) {
+    seen.entriesBefore = WindowTable->entries;
+    seen.block = HeapAlloc(MainHeap, 0, 64);
+    seen.inner = WindowOpen(4000, 40, 40, 100, 50, "4000", 0);
+  }
+  return PASS_ON;
+}
+
+TEST_F(RuntimeWindowTest, WindowOpenedByACallbackDuringCreationLeavesTheRecord) {
+  openingDuringCreation = {};
+  Events->globalCallback = OpenWindow4000AtCreate;
+  auto handle = reinterpret_cast<HWND>(WindowOpen(3, 10, 10, 100, 50, "3", 0));
+  Events->globalCallback = nullptr;
+  HeapFree(MainHeap, 0, openingDuringCreation.block);
+  ASSERT_NE(openingDuringCreation.entriesBefore, nullptr) << "no WM_CREATE reached the callback";
+  ASSERT_NE(WindowTable->entries, openingDuringCreation.entriesBefore) << "the array stayed";
+  ASSERT_TRUE(IsWindow(handle)) << "got " << handle;
+  ASSERT_NE(WindowFind(3), nullptr);
+  EXPECT_EQ(WindowFind(3)->handle, handle);
+  EXPECT_EQ(GetPropA(handle, PropertyWindowId), reinterpret_cast<HANDLE>(4));
+  ASSERT_NE(WindowFind(4000), nullptr);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(WindowFind(4000)->handle), openingDuringCreation.inner);
+  WindowClose(3);
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_FALSE(WindowClassRegistered("WindowClass_3"));
 }
 
 std::string TitleOf(HWND window) {
