@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Makes the release for Windows users in build/release: waagenfuchs-<version>-windows.zip with the
+# stripped i686 program and LIESMICH.txt, the program beside it, and SHA256SUMS for both, in the
+# format `sha256sum -c` reads. The program is the i686 preset's own build/i686/waagenfuchs.exe,
+# the file the end-to-end tests drive. The bytes depend on the commit alone (with Debian 12's
+# compilers and Python), not on the folder, the clock or the user.
+# Usage: scripts/release.sh           the release
+#        scripts/release.sh --check   builds the program and its zip twice, in build/repro-a and
+#                                     build/repro-b/deeper, and fails naming the first differing
+#                                     PE section or zip entry (about 25 s on two free cores)
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh
+
+# The zip's entries carry the last commit's time, never the clock's. SOURCE_DATE_EPOCH, when set,
+# wins; outside a git checkout without it they carry 1980-01-01 00:00 UTC, the earliest a zip
+# entry can hold.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$repo" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  else
+    echo "release: $repo is not a git checkout; the zip's entries are dated 1980-01-01" >&2
+    SOURCE_DATE_EPOCH=315532800
+  fi
+fi
+export SOURCE_DATE_EPOCH
+
+# Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
+# the program alone: GoogleTest and the tests play no part in it.
+build_program() {
+  cmake --preset i686 -B "$1" >/dev/null
+  cmake --build "$1" --target waagenfuchs "${@:2}" >/dev/null
+}
+
+if [ "${1:-}" = --check ]; then
+  # A build from nothing in each folder, so that the second build cannot reuse the first's objects.
+  for dir in build/repro-a build/repro-b/deeper; do
+    build_program "$dir" --clean-first
+    python3 scripts/release.py pack "$dir" "$dir/release"
+  done
+  exec python3 scripts/release.py compare build/repro-a/release build/repro-b/deeper/release
+fi
+
+[ -z "$(git status --porcelain 2>/dev/null)" ] ||
+  echo "release: the working tree has uncommitted changes; this release is not the commit's" >&2
+build_program build/i686
+rm -rf build/release
+python3 scripts/release.py pack build/i686 build/release
+(cd build/release && sha256sum -c SHA256SUMS)
