@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Builds and runs every check: the static analysis (scripts/analyse.sh), the i686 and x86_64
 # Windows builds under Wine, the host build of the platform-independent core under
-# AddressSanitizer and UBSan, and a bounded run of each fuzz target over its corpus. Installs what
-# it needs first.
-# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz)
+# AddressSanitizer and UBSan, a bounded run of each fuzz target over its corpus, and the release
+# built twice to the same bytes (scripts/release.sh --check). Installs what it needs first.
+# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz release)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/setup.sh || exit 1
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz release)
 
 # Only the Windows presets run under Wine: the native ones need no display or prefix.
 case " ${presets[*]} " in
@@ -36,6 +36,16 @@ for preset in "${presets[@]}"; do
         status=1
       fi
     done
+    continue
+  fi
+  if [ "$preset" = release ]; then
+    # Not a CMake preset, and no Wine: the release program and zip, built twice, are one check.
+    if bash scripts/release.sh --check; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      status=1
+    fi
     continue
   fi
   if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
