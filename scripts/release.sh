@@ -27,10 +27,15 @@ fi
 export SOURCE_DATE_EPOCH
 
 # Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
-# the program alone: GoogleTest and the tests play no part in it.
+# the program alone: GoogleTest and the tests play no part in it. Ninja reports on stdout, so its
+# report is shown only when the build fails.
 build_program() {
+  local report
   cmake --preset i686 -B "$1" >/dev/null
-  cmake --build "$1" --target waagenfuchs "${@:2}" >/dev/null
+  if ! report=$(cmake --build "$1" --target waagenfuchs "${@:2}" 2>&1); then
+    echo "$report" >&2
+    return 1
+  fi
 }
 
 if [ "${1:-}" = --check ]; then
