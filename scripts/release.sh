@@ -16,15 +16,22 @@ bash scripts/setup.sh
 # The zip's entries carry the last commit's time, never the clock's. SOURCE_DATE_EPOCH, when set,
 # wins; outside a git checkout without it they carry 1980-01-01 00:00 UTC, the earliest a zip
 # entry can hold.
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+epoch=${SOURCE_DATE_EPOCH:-}
+if [ -z "$epoch" ]; then
   if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$repo" ]; then
-    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+    epoch=$(git log -1 --format=%ct)
   else
     echo "release: $repo is not a git checkout; the zip's entries are dated 1980-01-01" >&2
-    SOURCE_DATE_EPOCH=315532800
+    epoch=315532800
   fi
 fi
-export SOURCE_DATE_EPOCH
+# Only the packing gets it: a link without --no-insert-timestamp writes SOURCE_DATE_EPOCH, when
+# set, as the PE header's time instead of the clock's, and builds made with it would hide such a
+# link from the check.
+unset SOURCE_DATE_EPOCH
+pack() {
+  SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py pack "$@"
+}
 
 # Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
 # the program alone: GoogleTest and the tests play no part in it. Ninja reports on stdout, so its
@@ -42,7 +49,7 @@ if [ "${1:-}" = --check ]; then
   # A build from nothing in each folder, so that the second build cannot reuse the first's objects.
   for dir in build/repro-a build/repro-b/deeper; do
     build_program "$dir" --clean-first
-    python3 scripts/release.py pack "$dir" "$dir/release"
+    pack "$dir" "$dir/release"
   done
   exec python3 scripts/release.py compare build/repro-a/release build/repro-b/deeper/release
 fi
@@ -51,5 +58,5 @@ fi
   echo "release: the working tree has uncommitted changes; this release is not the commit's" >&2
 build_program build/i686
 rm -rf build/release
-python3 scripts/release.py pack build/i686 build/release
+pack build/i686 build/release
 (cd build/release && sha256sum -c SHA256SUMS)
