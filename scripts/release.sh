@@ -7,7 +7,7 @@
 # Usage: scripts/release.sh           the release
 #        scripts/release.sh --check   builds the program and its zip twice, in build/repro-a and
 #                                     build/repro-b/deeper, and fails naming the first differing
-#                                     PE section or zip entry (about 25 s on two free cores)
+#                                     PE section or zip entry (under a minute)
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
