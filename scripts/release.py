@@ -6,7 +6,9 @@ release.py pack BUILD OUT
     docs/LIESMICH.txt (kept in UTF-8 with LF, shipped in code page 1252 with CRLF), the program
     beside it and OUT/SHA256SUMS for both. The version is BUILD's version.h, configured from
     project() in CMakeLists.txt. The archive holds nothing of the machine or the clock: its
-    entries come in a fixed order with fixed permissions, dated SOURCE_DATE_EPOCH (UTC).
+    entries come in a fixed order with fixed permissions, dated SOURCE_DATE_EPOCH (UTC). CMake
+    3.25's CPack honours SOURCE_DATE_EPOCH in its DEB generator only; its ZIP would carry the
+    files' times, hence these few lines.
 
 release.py compare A B
     Compares the archives and programs that pack wrote into A and B; on a difference it names the
