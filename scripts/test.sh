@@ -1,21 +1,21 @@
 #!/usr/bin/env bash
 # Builds and runs every check: the static analysis (scripts/analyse.sh), the i686 and x86_64
 # Windows builds under Wine, the host build of the platform-independent core under
-# AddressSanitizer and UBSan, and a bounded run of each fuzz target over its corpus. Installs what
-# it needs first.
+# AddressSanitizer and UBSan, a bounded run of each fuzz target over its corpus, and the release
+# built twice to the same bytes (scripts/release.sh --check). Installs what it needs first.
 # On a machine that cannot execute 32-bit programs (or with WINE_64BIT_ONLY=1), Wine runs 64-bit
 # programs only: the i686 build is built and its checks that need no Wine run, its test programs
 # count as skipped, and the x86_64 build also runs the version runs. Where 32-bit programs run,
 # a short last check proves that path too: the core tests and one end-to-end row of the x86_64
 # build with WINE_64BIT_ONLY=1, in a prefix and on a display of their own.
-# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz)
+# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz release)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/setup.sh || exit 1
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz release)
 
 passed=0
 failed=0
@@ -78,6 +78,15 @@ for preset in "${presets[@]}"; do
         fail "analysis: $tool reported findings"
       fi
     done
+    continue
+  fi
+  if [ "$preset" = release ]; then
+    # Not a CMake preset, and no Wine: the release program and zip, built twice, are one check.
+    if bash scripts/release.sh --check; then
+      passed=$((passed + 1))
+    else
+      fail "release: the two builds differ, or could not be made"
+    fi
     continue
   fi
   configure=()

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "version.h"
+
 #include <string>
 #include <vector>
 
@@ -125,16 +127,19 @@ class ProgramVersionTest : public testing::Test {
   std::vector<char> info_;
 };
 
-TEST_F(ProgramVersionTest, NumbersSayVersion1000OfAnApplication) {
+// The numbers are project()'s version with a fourth part, 0; version.h carries it to this test.
+TEST_F(ProgramVersionTest, NumbersSayTheProjectVersionOfAnApplication) {
   UINT length = 0;
   auto fixed = static_cast<const VS_FIXEDFILEINFO*>(Value("\\", &length));
   ASSERT_NE(fixed, nullptr);
   ASSERT_EQ(length, sizeof *fixed);
+  const DWORD major_minor = WAAGENFUCHS_VERSION_MAJOR << 16 | WAAGENFUCHS_VERSION_MINOR;
+  const DWORD patch_0 = WAAGENFUCHS_VERSION_PATCH << 16;
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000000u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000000u);
+  EXPECT_EQ(fixed->dwFileVersionMS, major_minor);
+  EXPECT_EQ(fixed->dwFileVersionLS, patch_0);
+  EXPECT_EQ(fixed->dwProductVersionMS, major_minor);
+  EXPECT_EQ(fixed->dwProductVersionLS, patch_0);
   EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "no debug or pre-release flag";
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
@@ -156,12 +161,12 @@ TEST_F(ProgramVersionTest, TextsReadBackUnderTheTranslation) {
   static const Case kCases[] = {
       {"CompanyName", "Waagenfuchs-Projekt"},
       {"FileDescription", "Waagenfuchs - Bewertung des K\xF6rpergewichts"},
-      {"FileVersion", "1.0.0.0"},
+      {"FileVersion", WAAGENFUCHS_VERSION},
       {"InternalName", "waagenfuchs"},
       {"LegalCopyright", "\xA9 Waagenfuchs-Projekt"},
       {"OriginalFilename", "waagenfuchs.exe"},
       {"ProductName", "Waagenfuchs"},
-      {"ProductVersion", "1.0.0.0"},
+      {"ProductVersion", WAAGENFUCHS_VERSION},
   };
   for (const Case& c : kCases) {
     std::string path = std::string("\\StringFileInfo\\040704E4\\") + c.name;

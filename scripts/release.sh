@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Makes the release for Windows users in build/release: waagenfuchs-<version>-windows.zip with the
+# stripped i686 program and LIESMICH.txt, the program beside it, and SHA256SUMS for both, in the
+# format `sha256sum -c` reads. The program is the i686 preset's own build/i686/waagenfuchs.exe,
+# the file the end-to-end tests drive. The bytes depend on the commit alone (with Debian 12's
+# compilers and Python), not on the folder, the clock or the user.
+# Usage: scripts/release.sh           the release
+#        scripts/release.sh --check   builds the program and its zip twice, in build/repro-a and
+#                                     build/repro-b/deeper, and fails naming the first differing
+#                                     PE section or zip entry (under a minute)
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh
+
+# The zip's entries carry the last commit's time, never the clock's. SOURCE_DATE_EPOCH, when set,
+# wins; outside a git checkout without it they carry 1980-01-01 00:00 UTC, the earliest a zip
+# entry can hold.
+epoch=${SOURCE_DATE_EPOCH:-}
+if [ -z "$epoch" ]; then
+  if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$repo" ]; then
+    epoch=$(git log -1 --format=%ct)
+  else
+    echo "release: $repo is not a git checkout; the zip's entries are dated 1980-01-01" >&2
+    epoch=315532800
+  fi
+fi
+# Only the packing gets it: a link without --no-insert-timestamp writes SOURCE_DATE_EPOCH, when
+# set, as the PE header's time instead of the clock's, and builds made with it would hide such a
+# link from the check.
+unset SOURCE_DATE_EPOCH
+pack() {
+  SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py pack "$@"
+}
+
+# Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
+# the program alone: GoogleTest and the tests play no part in it. Ninja reports on stdout, so its
+# report is shown only when the build fails.
+build_program() {
+  local report
+  cmake --preset i686 -B "$1" >/dev/null
+  if ! report=$(cmake --build "$1" --target waagenfuchs "${@:2}" 2>&1); then
+    echo "$report" >&2
+    return 1
+  fi
+}
+
+if [ "${1:-}" = --check ]; then
+  # A build from nothing in each folder, so that the second build cannot reuse the first's objects.
+  for dir in build/repro-a build/repro-b/deeper; do
+    build_program "$dir" --clean-first
+    pack "$dir" "$dir/release"
+  done
+  exec python3 scripts/release.py compare build/repro-a/release build/repro-b/deeper/release
+fi
+
+[ -z "$(git status --porcelain 2>/dev/null)" ] ||
+  echo "release: the working tree has uncommitted changes; this release is not the commit's" >&2
+build_program build/i686
+rm -rf build/release
+pack build/i686 build/release
+(cd build/release && sha256sum -c SHA256SUMS)
