@@ -24,7 +24,9 @@ constexpr Thresholds kWomen = {19.0, 24.0, 30.0, 40.0};
 
 const char kUnderweight[] = "Du hast Untergewicht.";
 const char kNormal[] = "Du hast Normalgewicht.";
-const char kOverweight[] = "Du hast \xDC" "bergewicht.";
+const char kOverweight[] =
+    "Du hast \xDC"
+    "bergewicht.";
 const char kObese[] = "Du hast Adipositas.";
 const char kSeverelyObese[] = "Du hast starke Adipositas.";
 
@@ -36,7 +38,8 @@ void AssignNumber(StringVariable* target, double value) {
 }
 
 // target = head + number + tail.
-void AssignSentence(StringVariable* target, const char* head, const char* number, const char* tail) {
+void AssignSentence(StringVariable* target, const char* head, const char* number,
+                    const char* tail) {
   int32_t mark = StringBuffer.used;
   StringBufferAppend(head);
   StringBufferAppend(number);
@@ -81,7 +84,8 @@ int64_t RoundToInt64(double value) {
 }
 
 uint32_t ColorRGB(int32_t red, int32_t green, int32_t blue) {
-  return static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u + static_cast<uint32_t>(blue) * 65536u;
+  return static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
+         static_cast<uint32_t>(blue) * 65536u;
 }
 
 void AssessmentCompute(AppState* s) {
@@ -98,9 +102,15 @@ void AssessmentCompute(AppState* s) {
   StringAssign(&s->classText, ClassSentence(s->bmi, s->sex == 2 ? kWomen : kMen));
 
   Verdict(s->weight, s->normalWeight, &s->normalDiffText, &s->normalVerdict,
-          " Kg unter deinem Normalgewich.t", " Kg \xFC" "ber deinem Normalgewich.t", kNormal);
+          " Kg unter deinem Normalgewich.t",
+          " Kg \xFC"
+          "ber deinem Normalgewich.t",
+          kNormal);
   Verdict(s->weight, s->idealWeight, &s->idealDiffText, &s->idealVerdict,
-          " Kg unter deinem Idealgewicht.", " Kg \xFC" "ber deinem Idealgewicht.", "Du hast Idealgewicht.");
+          " Kg unter deinem Idealgewicht.",
+          " Kg \xFC"
+          "ber deinem Idealgewicht.",
+          "Du hast Idealgewicht.");
 }
 
 uint32_t AdviceChoose(AppState* s) {

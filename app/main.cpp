@@ -36,7 +36,9 @@ void WaitFor(int32_t code) {
 int main() {
   RuntimeStart();
   Ask(&App.weightText, "Waagenfuchs", "Bitte Gewicht (in Kg) eingeben");
-  Ask(&App.heightText, "Waagefuchs", "Bitte K\xF6rpergr\xF6\xDF" "e (in cm) eingeben");
+  Ask(&App.heightText, "Waagefuchs",
+      "Bitte K\xF6rpergr\xF6\xDF"
+      "e (in cm) eingeben");
 
   if (!WindowOpen(0, 216, 0, 124, 133, "Waagenfuchs", kChoiceFlags)) {
     RuntimeEndWith(kExitNoChoiceWindow);

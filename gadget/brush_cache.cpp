@@ -22,7 +22,8 @@ HBRUSH BrushCacheAcquire(int32_t colour) {
     }
   }
   HBRUSH brush = nullptr;
-  auto* entry = static_cast<BrushCacheEntry*>(ListNodeAdd(&BrushCacheList, sizeof(BrushCacheEntry)));
+  auto* entry =
+      static_cast<BrushCacheEntry*>(ListNodeAdd(&BrushCacheList, sizeof(BrushCacheEntry)));
   if (entry) {
     brush = CreateSolidBrush(static_cast<COLORREF>(colour));
     entry->colour = colour;

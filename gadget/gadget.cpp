@@ -127,7 +127,8 @@ HWND GadgetTopWindow(HWND control) {
   }
 }
 
-LRESULT GadgetMessageForward(HWND control, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT GadgetMessageForward(HWND control, HWND window, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
   if (!control) return UNHANDLED;
   intptr_t number = reinterpret_cast<intptr_t>(GetPropA(control, PropertyGadgetId));
   if (number != GetWindowLongPtrA(control, GWLP_ID)) return UNHANDLED;
@@ -154,7 +155,8 @@ GadgetRecord* GadgetSlotTake(intptr_t number, HWND control) {
   return static_cast<GadgetRecord*>(entry);
 }
 
-intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND control, const GadgetType* type) {
+intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND control,
+                        const GadgetType* type) {
   bool dynamic = number == -1;
   if (dynamic) number = reinterpret_cast<intptr_t>(record);
   record->control = control;

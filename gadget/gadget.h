@@ -35,8 +35,9 @@ struct GadgetRecord {
   int32_t reserved7;       // zero
 };
 
-// A kind's descriptor: its code and its operation slots, constant for the life of the program. A null slot means the core's generic behaviour (see each operation); the reserved
-// words keep every slot at its fixed word.
+// A kind's descriptor: its code and its operation slots, constant for the life of the program. A
+// null slot means the core's generic behaviour (see each operation); the reserved words keep every
+// slot at its fixed word.
 struct GadgetType {
   int32_t kind;  // kind code: 2 string, 5 option, 7 frame
   int32_t size;  // sizeof(GadgetType)
@@ -147,7 +148,8 @@ GadgetRecord* GadgetSlotTake(intptr_t number, HWND control);
 // Enters control into record and subclasses it with GadgetWindowProc, numbers it (identifier and
 // KX_ID), gives it the list's font and ends the list's option run. Returns the dynamic number
 // for -1, else the control's handle.
-intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND control, const GadgetType* type);
+intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND control,
+                        const GadgetType* type);
 
 // The subclass procedure of every gadget control. Passes every message on; at WM_NCDESTROY it
 // runs the kind's free slot, removes KX_ID and KX_DropAccept (revoking the drop target), sets the

@@ -11,12 +11,12 @@
 // The list window is stack[0] while depth is above 0, else window. Nothing in this system pushes
 // onto the container stack; it is parked and restored with the rest of the state.
 struct GadgetListState {
-  HWND window;       // parent of new gadgets; null when there is none
-  int32_t optionRun; // 1 while the gadget registered last in this list was an option
-  HFONT font;        // font every new gadget gets; the stock GUI font
-  HWND* stack;       // container stack, capacity entries on the MainHeap; null only while parked
-  int32_t depth;     // entries in use on the stack
-  int32_t capacity;  // entries the stack holds
+  HWND window;        // parent of new gadgets; null when there is none
+  int32_t optionRun;  // 1 while the gadget registered last in this list was an option
+  HFONT font;         // font every new gadget gets; the stock GUI font
+  HWND* stack;        // container stack, capacity entries on the MainHeap; null only while parked
+  int32_t depth;      // entries in use on the stack
+  int32_t capacity;   // entries the stack holds
 };
 
 // One per window that has been a list window, on the MainHeap, held by the window's

@@ -21,7 +21,8 @@ constexpr GadgetType kOptionType = [] {
 
 }  // namespace
 
-intptr_t OptionGadgetCreate(intptr_t number, int x, int y, int width, int height, const char* text) {
+intptr_t OptionGadgetCreate(intptr_t number, int x, int y, int width, int height,
+                            const char* text) {
   const GadgetType* type = &kOptionType;
   DWORD style = GadgetList->optionRun ? kOptionStyle : kOptionStyle | WS_GROUP;
   HWND control = GadgetControlCreate(0, "Button", text ? text : "", style, x, y, width, height);

@@ -35,8 +35,8 @@ intptr_t StringGadgetCreate(intptr_t number, int x, int y, int width, int height
   if (!control) return 0;
   GadgetRecord* record = GadgetSlotTake(number, control);
   if (!record) return 0;
-  EditClassProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-      control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StringGadgetFocusProc)));
+  EditClassProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StringGadgetFocusProc)));
   record->frontColor = -1;
   record->backColor = -1;
   return GadgetRegister(number, record, control, type);

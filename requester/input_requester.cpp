@@ -1,7 +1,7 @@
 #include "requester/input_requester.h"
 
-#include "runtime/memory.h"
 #include "runtime/instance.h"
+#include "runtime/memory.h"
 #include "runtime/strings.h"
 
 #include <cstring>
@@ -23,7 +23,7 @@ constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_SIMPLE;
 constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
 
-constexpr int kDialogWidth = 300;   // outer size, title bar included
+constexpr int kDialogWidth = 300;  // outer size, title bar included
 constexpr int kDialogHeight = 130;
 
 constexpr WORD kEditId = 10;
@@ -46,9 +46,9 @@ void RequesterClassRegister() {
 
 HWND ChildCreate(HWND dialog, DWORD exStyle, const char* className, const char* text, DWORD style,
                  int x, int y, int width, int height, WORD id) {
-  HWND child = CreateWindowExA(exStyle, className, text, style, x, y, width, height, dialog,
-                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ModuleInstance,
-                               nullptr);
+  HWND child =
+      CreateWindowExA(exStyle, className, text, style, x, y, width, height, dialog,
+                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ModuleInstance, nullptr);
   SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(RequesterState.dialogFont), TRUE);
   return child;
 }
@@ -163,10 +163,10 @@ void InputRequester(const char* title, const char* prompt, const char* defaultTe
 
   // The owner is asked for again rather than taken from owner: disabling windows can move the
   // activation.
-  HWND dialog = CreateWindowExA(
-      0, kClassName, titleCopy, kDialogStyle, GetSystemMetrics(SM_CXSCREEN) / 2 - 150,
-      GetSystemMetrics(SM_CYSCREEN) / 2 - 65, kDialogWidth, kDialogHeight,
-      ForegroundWindowOfProcess(), nullptr, ModuleInstance, nullptr);
+  HWND dialog = CreateWindowExA(0, kClassName, titleCopy, kDialogStyle,
+                                GetSystemMetrics(SM_CXSCREEN) / 2 - 150,
+                                GetSystemMetrics(SM_CYSCREEN) / 2 - 65, kDialogWidth, kDialogHeight,
+                                ForegroundWindowOfProcess(), nullptr, ModuleInstance, nullptr);
   if (dialog) {
     DialogRun(dialog, &result, promptCopy, defaultCopy);
   } else {

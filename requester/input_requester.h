@@ -21,14 +21,14 @@ struct DisabledWindowEntry {
 // The state of the open requester. Zero at program start; the handles are stale once the dialog
 // has gone, apart from dialogFont.
 struct RequesterStateRecord {
-  HWND labelControl;           // prompt label of the open dialog
-  HWND editControl;            // text field of the open dialog; the accepted text is read from it
-  HWND owner;                  // foreground window of the process when the dialog opened, or null
-  int32_t done;                // 1 once the dialog window is destroyed; the loop runs while 0
-  int32_t ownerDisabled;       // 1 while owner is disabled by the requester and awaits enabling
-  HWND okControl;              // "OK" button of the open dialog
-  HFONT dialogFont;            // the controls' font: the stock GUI font, fetched once and kept
-  ListNode* disabledWindows;   // DisabledWindowEntry list, newest first, shared by all threads
+  HWND labelControl;          // prompt label of the open dialog
+  HWND editControl;           // text field of the open dialog; the accepted text is read from it
+  HWND owner;                 // foreground window of the process when the dialog opened, or null
+  int32_t done;               // 1 once the dialog window is destroyed; the loop runs while 0
+  int32_t ownerDisabled;      // 1 while owner is disabled by the requester and awaits enabling
+  HWND okControl;             // "OK" button of the open dialog
+  HFONT dialogFont;           // the controls' font: the stock GUI font, fetched once and kept
+  ListNode* disabledWindows;  // DisabledWindowEntry list, newest first, shared by all threads
 };
 
 extern RequesterStateRecord RequesterState;

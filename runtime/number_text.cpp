@@ -85,7 +85,8 @@ int64_t TextToInteger(const char* text) {
   // Unsigned arithmetic wraps modulo 2^64, which is the intended reading of overlong numbers.
   uint64_t value = 0;
   if (*text == '$') {
-    for (int digit; (digit = HexDigit(*++text)) >= 0;) value = value * 16 + static_cast<unsigned>(digit);
+    for (int digit; (digit = HexDigit(*++text)) >= 0;)
+      value = value * 16 + static_cast<unsigned>(digit);
   } else if (*text == '%') {
     while (*++text == '0' || *text == '1') value = value * 2 + static_cast<unsigned>(*text - '0');
   } else {

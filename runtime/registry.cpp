@@ -40,7 +40,8 @@ bool Grow(ObjectTable* table, int32_t number) {
   if (capacity > INT32_MAX) return false;
   uint64_t bytes = static_cast<uint64_t>(capacity) * static_cast<uint64_t>(table->entrySize);
   if (bytes > SIZE_MAX) return false;
-  void* entries = HeapReAlloc(MainHeap, HEAP_ZERO_MEMORY, table->entries, static_cast<size_t>(bytes));
+  void* entries =
+      HeapReAlloc(MainHeap, HEAP_ZERO_MEMORY, table->entries, static_cast<size_t>(bytes));
   if (!entries) return false;
   table->entries = static_cast<unsigned char*>(entries);
   table->capacity = static_cast<int32_t>(capacity);
@@ -59,7 +60,8 @@ void* ListNodePayload(ListNode* node) {
 }
 
 void* ListNodeAdd(ListNode** head, size_t payloadSize) {
-  ListNode* node = static_cast<ListNode*>(HeapAlloc(ListHeap, HEAP_ZERO_MEMORY, sizeof(ListNode) + payloadSize));
+  ListNode* node =
+      static_cast<ListNode*>(HeapAlloc(ListHeap, HEAP_ZERO_MEMORY, sizeof(ListNode) + payloadSize));
   if (!node) return nullptr;
   if (*head) {
     (*head)->previous = node;
@@ -83,7 +85,9 @@ void ListNodeRemove(ListNode** head, void* payload) {
 
 ObjectTable* ObjectTableCreate(int32_t entrySize, int32_t growthStep, ObjectSlotCallback callback) {
   auto* table = static_cast<ObjectTable*>(LibraryRecordCreate(sizeof(ObjectTable), nullptr));
-  table->entrySize = entrySize < static_cast<int32_t>(sizeof(uintptr_t)) ? static_cast<int32_t>(sizeof(uintptr_t)) : entrySize;
+  table->entrySize = entrySize < static_cast<int32_t>(sizeof(uintptr_t))
+                         ? static_cast<int32_t>(sizeof(uintptr_t))
+                         : entrySize;
   table->growthStep = growthStep;
   table->capacity = growthStep;
   table->slotCallback = callback;

@@ -23,7 +23,7 @@ struct StringBufferRecord {
   int32_t capacity;  // only grows; 16 at start
 };
 
-extern HANDLE StringHeap;             // unserialised heap of text variables and the buffer
+extern HANDLE StringHeap;  // unserialised heap of text variables and the buffer
 extern StringBufferRecord StringBuffer;
 
 // Makes the StringHeap and the empty buffer (capacity 16). Called once, at start-up.

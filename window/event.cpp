@@ -235,10 +235,16 @@ LRESULT WindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lP
   Events->eventWindow = number;
 
   switch (message) {
-    case WM_MOVE: if (number != -1) Queue(EventCodeMove, number); return 0;
+    case WM_MOVE:
+      if (number != -1) Queue(EventCodeMove, number);
+      return 0;
     case WM_SIZE: return OnSize(own, number, wParam);
-    case WM_ACTIVATE: if (LOWORD(wParam)) Queue(EventCodeActivate, number); return 1;
-    case WM_CLOSE: if (number != -1) Queue(EventCodeClose, number); return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam)) Queue(EventCodeActivate, number);
+      return 1;
+    case WM_CLOSE:
+      if (number != -1) Queue(EventCodeClose, number);
+      return 0;
     case WM_ERASEBKGND: return OnEraseBackground(window, number, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE: return OnSysColorChange(window, number);
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(number, reinterpret_cast<MINMAXINFO*>(lParam));
@@ -275,8 +281,8 @@ LRESULT WindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK TopWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = WindowMessageHandler(window, message, wParam, lParam);
-  auto mdiClient = message == WM_SIZE ? nullptr
-                                      : static_cast<HWND>(GetPropA(window, PropertyMdiGadget));
+  auto mdiClient =
+      message == WM_SIZE ? nullptr : static_cast<HWND>(GetPropA(window, PropertyMdiGadget));
   if (mdiClient) {
     // Menu and accelerator commands were already recorded or carried out; the frame procedure
     // still needs them, and the focus and menu-key messages, for its MDI children. WM_SIZE never

@@ -50,16 +50,16 @@ struct DropData {
 
 // The program's one event record, made zeroed by WindowLayerStart.
 struct EventState {
-  intptr_t eventObject;      // gadget number, menu command or tray icon of the current event
-  intptr_t eventWindow;      // window number of the current event; -1 for a foreign window
-  int32_t eventType;         // notification code, focus type or tray action; -1 for none
-  int32_t pendingCode;       // code left for the wait by the message being dispatched; 0 = none
-  WPARAM messageWParam;      // wParam of the last message returned as its own number
-  LPARAM messageLParam;      // lParam of that message
-  EventQueueNode* queueHead; // oldest queued event, or null
-  EventQueueNode* queueTail; // newest queued event, or null
+  intptr_t eventObject;       // gadget number, menu command or tray icon of the current event
+  intptr_t eventWindow;       // window number of the current event; -1 for a foreign window
+  int32_t eventType;          // notification code, focus type or tray action; -1 for none
+  int32_t pendingCode;        // code left for the wait by the message being dispatched; 0 = none
+  WPARAM messageWParam;       // wParam of the last message returned as its own number
+  LPARAM messageLParam;       // lParam of that message
+  EventQueueNode* queueHead;  // oldest queued event, or null
+  EventQueueNode* queueTail;  // newest queued event, or null
   WindowCallback globalCallback;  // callback of every window that has none of its own, or null
-  DropData* dropData;        // drop data of the current event, or null
+  DropData* dropData;             // drop data of the current event, or null
 };
 
 extern EventState* Events;

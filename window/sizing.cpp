@@ -36,17 +36,17 @@ constexpr CursorSpot kBottomInside = {&RECT::bottom, -2};
 
 // An arrow key that picks an edge or corner instead of dragging.
 struct EdgeChoice {
-  int32_t from;   // the edge this applies to: 0 (none yet) or a side the key turns into a corner
-  int32_t to;     // the edge or corner chosen
-  int cursorId;   // the cursor's new shape
-  CursorSpot x;   // where the cursor goes
+  int32_t from;  // the edge this applies to: 0 (none yet) or a side the key turns into a corner
+  int32_t to;    // the edge or corner chosen
+  int cursorId;  // the cursor's new shape
+  CursorSpot x;  // where the cursor goes
   CursorSpot y;
 };
 
 struct ArrowKey {
-  WPARAM key;               // the virtual key
-  int dx, dy;               // the drag when the key chooses nothing
-  EdgeChoice choices[3];    // from no edge to a side, and from the two sides across it to corners
+  WPARAM key;             // the virtual key
+  int dx, dy;             // the drag when the key chooses nothing
+  EdgeChoice choices[3];  // from no edge to a side, and from the two sides across it to corners
 };
 
 // clang-format off

@@ -46,7 +46,9 @@ struct Placement {
 };
 
 int32_t Clamp32(int64_t value) {
-  return static_cast<int32_t>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+  return static_cast<int32_t>(value < INT32_MIN   ? INT32_MIN
+                              : value > INT32_MAX ? INT32_MAX
+                                                  : value);
 }
 
 Placement PlacementCompute(int32_t x, int32_t y, int32_t width, int32_t height, DWORD style,
@@ -235,7 +237,8 @@ void WindowBackgroundSet(intptr_t number, int32_t colour) {
   WindowRecord* record = WindowFind(number);
   if (!record) return;
   if (record->backgroundBrush) DeleteObject(record->backgroundBrush);
-  record->backgroundBrush = colour == -1 ? nullptr : CreateSolidBrush(static_cast<COLORREF>(colour));
+  record->backgroundBrush =
+      colour == -1 ? nullptr : CreateSolidBrush(static_cast<COLORREF>(colour));
   InvalidateRect(record->handle, nullptr, TRUE);
 }
 
@@ -243,8 +246,8 @@ void WindowEraseRoutineSet(intptr_t number, WindowEraseRoutine routine) {
   if (WindowRecord* record = WindowFind(number)) record->eraseRoutine = routine;
 }
 
-void WindowSizeLimitsSet(intptr_t number, uint16_t minWidth, uint16_t minHeight,
-                         uint16_t maxWidth, uint16_t maxHeight) {
+void WindowSizeLimitsSet(intptr_t number, uint16_t minWidth, uint16_t minHeight, uint16_t maxWidth,
+                         uint16_t maxHeight) {
   WindowRecord* record = WindowFind(number);
   if (!record) return;
   record->minWidth = minWidth;

@@ -38,20 +38,20 @@ using WindowEraseRoutine = LRESULT (*)(HDC context, HWND window);
 
 // The entry of the window table. Live while handle is non-null.
 struct WindowRecord {
-  HWND handle;                     // the platform window
-  ACCEL* accelerators;             // acceleratorCount entries on the MainHeap; owned
-  HACCEL acceleratorTable;         // made from accelerators; owned; null if it could not be made
-  WindowCallback callback;         // the window's own callback, or null
-  int32_t acceleratorCount;        // entries in accelerators: 2 (0 if the array was not had)
-  int32_t reserved;                // -1 from the opening on; read by nothing
-  HBRUSH backgroundBrush;          // fills the client area on WM_ERASEBKGND, or null; owned
-  HWND mdiClient;                  // the MDI client that holds the window as a child, or null
-  WindowEraseRoutine eraseRoutine; // used on WM_ERASEBKGND when no brush is set, or null
-  uint16_t minWidth;               // minimum tracking width in pixels; 0 = no limit of its own
-  uint16_t minHeight;              // minimum tracking height; 0 = none
-  uint16_t maxWidth;               // maximum tracking width; 0 = none
-  uint16_t maxHeight;              // maximum tracking height; 0 = none
-  int32_t sizeState;               // 1 while minimised or maximised, else 0
+  HWND handle;                      // the platform window
+  ACCEL* accelerators;              // acceleratorCount entries on the MainHeap; owned
+  HACCEL acceleratorTable;          // made from accelerators; owned; null if it could not be made
+  WindowCallback callback;          // the window's own callback, or null
+  int32_t acceleratorCount;         // entries in accelerators: 2 (0 if the array was not had)
+  int32_t reserved;                 // -1 from the opening on; read by nothing
+  HBRUSH backgroundBrush;           // fills the client area on WM_ERASEBKGND, or null; owned
+  HWND mdiClient;                   // the MDI client that holds the window as a child, or null
+  WindowEraseRoutine eraseRoutine;  // used on WM_ERASEBKGND when no brush is set, or null
+  uint16_t minWidth;                // minimum tracking width in pixels; 0 = no limit of its own
+  uint16_t minHeight;               // minimum tracking height; 0 = none
+  uint16_t maxWidth;                // maximum tracking width; 0 = none
+  uint16_t maxHeight;               // maximum tracking height; 0 = none
+  int32_t sizeState;                // 1 while minimised or maximised, else 0
 };
 
 // The window table (16 entries, growing by 16), made by WindowLayerStart. Its slot callback is
@@ -89,8 +89,8 @@ void WindowCallbackSet(intptr_t number, WindowCallback callback);
 void WindowBackgroundSet(intptr_t number, int32_t colour);
 void WindowEraseRoutineSet(intptr_t number, WindowEraseRoutine routine);
 // Tracking limits in pixels; 0 leaves that limit to the platform.
-void WindowSizeLimitsSet(intptr_t number, uint16_t minWidth, uint16_t minHeight,
-                         uint16_t maxWidth, uint16_t maxHeight);
+void WindowSizeLimitsSet(intptr_t number, uint16_t minWidth, uint16_t minHeight, uint16_t maxWidth,
+                         uint16_t maxHeight);
 // Marks the window as one that lives as a child of the MDI client, which then destroys it.
 void WindowMdiClientSet(intptr_t number, HWND mdiClient);
 // Marks the window as a drop target (KX_DropAccept), so that closing it revokes the OLE drop
