@@ -31,8 +31,7 @@ if [ "$WINE_ENV_32BIT" = no ]; then
   echo "perf: measuring the x86_64 build, since Wine runs 64-bit programs only here:" \
     "$WINE_ENV_32BIT_WHY" >&2
 fi
-cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
-  >/dev/null
+cmake --preset "$preset" "$wine_env_cmake_option" >/dev/null
 cmake --build --preset "$preset" --target waagenfuchs event_wait_bench startup_bench \
   minimal_dialog minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
 wine_env_up

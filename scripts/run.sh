@@ -62,8 +62,7 @@ if [ "$WINE_ENV_32BIT" = no ]; then
   preset=x86_64
   echo "run: the x86_64 program, since Wine runs 64-bit programs only here: $WINE_ENV_32BIT_WHY"
 fi
-cmake --preset "$preset" "-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)" \
-  >/dev/null
+cmake --preset "$preset" "$wine_env_cmake_option" >/dev/null
 program="build/$preset/waagenfuchs.exe"
 driver="build/$preset/tests/program_tests.exe"
 

@@ -93,7 +93,7 @@ for preset in "${presets[@]}"; do
   case "$preset" in
     i686 | x86_64)
       [ "$windows" = yes ] || continue
-      configure=("-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)")
+      configure=("$wine_env_cmake_option")
       ;;
   esac
   if ! cmake --preset "$preset" "${configure[@]}" >/dev/null ||

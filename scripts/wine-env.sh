@@ -37,6 +37,8 @@ else
   export WINELOADER="$wine_env_loader64"
 fi
 export WINE_ENV_32BIT WINE_ENV_32BIT_WHY WINE_ENV_LOADER
+# What the Windows presets are told about it when they are configured (tests/CMakeLists.txt).
+wine_env_cmake_option="-DWINE_32BIT=$([ "$WINE_ENV_32BIT" = yes ] && echo ON || echo OFF)"
 
 # A display of our own, so that tests never type into a developer's desktop.
 wine_env_display_base="${WINE_DISPLAY_NUMBER:-57}"
