@@ -10,6 +10,12 @@ release.py pack BUILD OUT
     3.25's CPack honours SOURCE_DATE_EPOCH in its DEB generator only; its ZIP would carry the
     files' times, hence these few lines.
 
+release.py kit BUILD OUT
+    Writes OUT/waagenfuchs-<version>-windows-tests.zip, the test kit for Windows PCs: BUILD's test
+    programs, the program they drive (the very bytes of the release), the runner and its list of
+    programs (tests/kit/, BUILD/kit/tests.txt) and the kit's read-me, dated like the release. A
+    64-bit BUILD makes waagenfuchs-<version>-windows-x86_64-tests.zip.
+
 release.py compare A B
     Compares the archives and programs that pack wrote into A and B; on a difference it names the
     first differing zip entry or PE section and exits 1.
@@ -53,6 +59,17 @@ def windows_text(path):
         return text.read().replace("\n", "\r\n").encode("cp1252")
 
 
+def write_zip(path, entries):
+    """The entries (name, bytes) in that order, dated SOURCE_DATE_EPOCH, nothing of the machine."""
+    epoch = max(int(os.environ.get("SOURCE_DATE_EPOCH", ZIP_EPOCH)), ZIP_EPOCH)
+    with zipfile.ZipFile(path, "w") as archive:
+        for entry, data in entries:
+            info = zipfile.ZipInfo(entry, date_time=time.gmtime(epoch)[:6])
+            info.create_system = 3  # Unix, so that external_attr holds the permissions below
+            info.external_attr = 0o100644 << 16
+            archive.writestr(info, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+
+
 def pack(build, out):
     version = version_of(build)
     name = archive_name(version)
@@ -66,19 +83,36 @@ def pack(build, out):
         (README, windows_text(os.path.join(REPO, "docs", "LIESMICH.txt"))),
         (PROGRAM, program_bytes),
     ]
-    epoch = max(int(os.environ.get("SOURCE_DATE_EPOCH", ZIP_EPOCH)), ZIP_EPOCH)
     os.makedirs(out, exist_ok=True)
-    with zipfile.ZipFile(os.path.join(out, name), "w") as archive:
-        for entry, data in entries:
-            info = zipfile.ZipInfo(entry, date_time=time.gmtime(epoch)[:6])
-            info.create_system = 3  # Unix, so that external_attr holds the permissions below
-            info.external_attr = 0o100644 << 16
-            archive.writestr(info, data, compress_type=zipfile.ZIP_DEFLATED, compresslevel=9)
+    write_zip(os.path.join(out, name), entries)
     shutil.copyfile(os.path.join(build, PROGRAM), os.path.join(out, PROGRAM))
     with open(os.path.join(out, "SHA256SUMS"), "w", encoding="ascii", newline="\n") as sums:
         for entry in (name, PROGRAM):
             with open(os.path.join(out, entry), "rb") as packed:
                 sums.write("%s  %s\n" % (hashlib.sha256(packed.read()).hexdigest(), entry))
+    print("release: %s" % os.path.join(out, name))
+
+
+def kit(build, out):
+    with open(os.path.join(build, PROGRAM), "rb") as program:
+        image = program.read()
+    machine = struct.unpack_from("<H", image, struct.unpack_from("<I", image, 0x3C)[0] + 4)[0]
+    name = "waagenfuchs-%s-windows-%stests.zip" % (
+        version_of(build), "" if machine == 0x014C else "x86_64-")
+    with open(os.path.join(build, "kit", "tests.txt"), encoding="ascii") as listing:
+        programs = [line.split()[0] for line in listing if line.strip()]
+    kit_sources = os.path.join(REPO, "tests", "kit")
+    entries = [
+        ("README.txt", windows_text(os.path.join(kit_sources, "README.txt"))),
+        ("run-tests.cmd", windows_text(os.path.join(kit_sources, "run-tests.cmd"))),
+        ("tests.txt", windows_text(os.path.join(build, "kit", "tests.txt"))),
+        (PROGRAM, image),
+    ]
+    for entry in ["run_tests.exe"] + programs:
+        with open(os.path.join(build, "tests", entry), "rb") as test_program:
+            entries.append((entry, test_program.read()))
+    os.makedirs(out, exist_ok=True)
+    write_zip(os.path.join(out, name), entries)
     print("release: %s" % os.path.join(out, name))
 
 
@@ -165,6 +199,9 @@ def compare(a, b):
 def main(argv):
     if len(argv) == 4 and argv[1] == "pack":
         pack(argv[2], argv[3])
+        return 0
+    if len(argv) == 4 and argv[1] == "kit":
+        kit(argv[2], argv[3])
         return 0
     if len(argv) == 4 and argv[1] == "compare":
         return compare(argv[2], argv[3])

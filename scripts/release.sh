@@ -5,6 +5,10 @@
 # the file the end-to-end tests drive. The bytes depend on the commit alone (with Debian 12's
 # compilers and Python), not on the folder, the clock or the user.
 # Usage: scripts/release.sh           the release
+#        scripts/release.sh --tests   the release and, beside it, the test kit for Windows PCs:
+#                                     waagenfuchs-<version>-windows-tests.zip, the i686 test
+#                                     programs with the release program and their runner
+#                                     (tests/kit/README.txt says what it proves)
 #        scripts/release.sh --check   builds the program and its zip twice, in build/repro-a and
 #                                     build/repro-b/deeper, and fails naming the first differing
 #                                     PE section or zip entry (under a minute)
@@ -29,17 +33,17 @@ fi
 # set, as the PE header's time instead of the clock's, and builds made with it would hide such a
 # link from the check.
 unset SOURCE_DATE_EPOCH
-pack() {
-  SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py pack "$@"
+release_py() {
+  SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py "$@"
 }
 
 # Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
-# the program alone: GoogleTest and the tests play no part in it. Ninja reports on stdout, so its
-# report is shown only when the build fails.
+# the targets given: for the release the program alone, so that GoogleTest and the tests play no
+# part in it. Ninja reports on stdout, so its report is shown only when the build fails.
 build_program() {
   local report
   cmake --preset i686 -B "$1" >/dev/null
-  if ! report=$(cmake --build "$1" --target waagenfuchs "${@:2}" 2>&1); then
+  if ! report=$(cmake --build "$1" "${@:2}" 2>&1); then
     echo "$report" >&2
     return 1
   fi
@@ -48,15 +52,20 @@ build_program() {
 if [ "${1:-}" = --check ]; then
   # A build from nothing in each folder, so that the second build cannot reuse the first's objects.
   for dir in build/repro-a build/repro-b/deeper; do
-    build_program "$dir" --clean-first
-    pack "$dir" "$dir/release"
+    build_program "$dir" --target waagenfuchs --clean-first
+    release_py pack "$dir" "$dir/release"
   done
   exec python3 scripts/release.py compare build/repro-a/release build/repro-b/deeper/release
 fi
 
 [ -z "$(git status --porcelain 2>/dev/null)" ] ||
   echo "release: the working tree has uncommitted changes; this release is not the commit's" >&2
-build_program build/i686
+build_program build/i686 --target waagenfuchs
 rm -rf build/release
-pack build/i686 build/release
+release_py pack build/i686 build/release
 (cd build/release && sha256sum -c SHA256SUMS)
+if [ "${1:-}" = --tests ]; then
+  # The kit's list names its programs; configuring wrote it. The program is already built.
+  build_program build/i686 --target run_tests $(cut -d' ' -f1 build/i686/kit/tests.txt | sed 's/\.exe$//')
+  release_py kit build/i686 build/release
+fi
