@@ -4,16 +4,18 @@
 // screenshot of each step into folder as BMP, prints the result window's texts in Latin-1 and
 // returns the program's exit code, or 2 when the run could not be played.
 #include "tests/app/program_driver.h"
+#include "tests/support/gui.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-constexpr char kProgramPath[] = PROGRAM_PATH;
+const std::string kProgramPath = ProgramUnderTest(PROGRAM_PATH);
 
 // The screen under rect as a 24-bit BMP file: rows from the bottom up, each padded to 4 bytes.
 bool ScreenSave(const RECT& rect, const std::string& path) {
@@ -68,7 +70,7 @@ int DemoRun(const char* weight, const char* height, const char* sex, const std::
   bool shotsSaved = true;
   ResultSeen seen;
   bool played = ProgramPlay(
-      kProgramPath, play,
+      kProgramPath.c_str(), play,
       [&](ProgramStep step, HWND window) {
         RECT rect;
         GetWindowRect(window, &rect);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/gui.h"
 #include "version.h"
 
 #include <string>
@@ -11,15 +12,13 @@
 
 namespace {
 
-// The build passes the program's path as the build machine spells it; Wine resolves that rooted
-// path on the drive of the current directory, which is the build machine's root.
-constexpr char kProgramPath[] = PROGRAM_PATH;
+const std::string kProgramPath = ProgramUnderTest(PROGRAM_PATH);
 
 // The program loaded as a data file: its resources are reachable, its code never runs.
 class ProgramResourcesTest : public testing::Test {
  protected:
   void SetUp() override {
-    program_ = LoadLibraryExA(kProgramPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    program_ = LoadLibraryExA(kProgramPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program_, nullptr) << kProgramPath << ": error " << GetLastError();
   }
   void TearDown() override {
@@ -108,10 +107,10 @@ TEST_F(ProgramResourcesTest, ManifestAsksForCommonControls6OfTheProgramsArchitec
 class ProgramVersionTest : public testing::Test {
  protected:
   void SetUp() override {
-    DWORD size = GetFileVersionInfoSizeA(kProgramPath, nullptr);
+    DWORD size = GetFileVersionInfoSizeA(kProgramPath.c_str(), nullptr);
     ASSERT_NE(size, 0u) << kProgramPath << ": error " << GetLastError();
     info_.resize(size);
-    ASSERT_TRUE(GetFileVersionInfoA(kProgramPath, 0, size, info_.data()))
+    ASSERT_TRUE(GetFileVersionInfoA(kProgramPath.c_str(), 0, size, info_.data()))
         << "error " << GetLastError();
   }
 

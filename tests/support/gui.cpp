@@ -251,6 +251,16 @@ void CursorPlace(LONG x, LONG y) {
       << "cursor at " << testing::PrintToString(CursorPosition());
 }
 
+std::string ProgramUnderTest(const char* buildPath) {
+  if (GetFileAttributesA(buildPath) != INVALID_FILE_ATTRIBUTES) return buildPath;
+  char self[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string folder(self, length < sizeof self ? length : 0);
+  folder.erase(folder.find_last_of('\\') + 1);
+  std::string path(buildPath);
+  return folder + path.substr(path.find_last_of("/\\") + 1);
+}
+
 ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
   ProcessHoldings holdings = {};
   for (HANDLE heap : heaps) {

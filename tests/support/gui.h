@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 // How long any wait for the platform may take before a test gives up.
@@ -112,6 +113,12 @@ POINT CursorPosition();
 // time after such a late move, which then starts outside, and fails the test when the cursor
 // does not stay at x, y.
 void CursorPlace(LONG x, LONG y);
+
+// The program a test drives or reads: at buildPath, the path the build gave as the build machine
+// spells it (Wine resolves that rooted path on the drive of the current directory, which is the
+// build machine's root), or, where nothing lies there (the test kit on another machine), the file
+// of that name beside the running test program.
+std::string ProgramUnderTest(const char* buildPath);
 
 // Soak additions: what a long run must give back, counted rather than timed.
 //
