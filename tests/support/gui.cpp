@@ -277,15 +277,34 @@ ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
   return holdings;
 }
 
-bool operator==(const ProcessHoldings& a, const ProcessHoldings& b) {
-  return a.heapBytes == b.heapBytes && a.gdiObjects == b.gdiObjects &&
-         a.userObjects == b.userObjects;
-}
-
 void PrintTo(const ProcessHoldings& holdings, std::ostream* out) {
   *out << "{heap bytes";
   for (size_t bytes : holdings.heapBytes) *out << " " << bytes;
   *out << ", GDI " << holdings.gdiObjects << ", USER " << holdings.userObjects << "}";
+}
+
+void CyclesGiveBack(const std::vector<HANDLE>& heaps, int warmUp, int half,
+                    const std::function<void(int)>& cycle) {
+  int next = 0;
+  auto run = [&](int count) {
+    for (int end = next + count; next < end && !testing::Test::HasFatalFailure(); ++next) {
+      cycle(next);
+    }
+    return ProcessHoldingsOf(heaps);
+  };
+  const ProcessHoldings start = run(warmUp);
+  const ProcessHoldings middle = run(half);
+  const ProcessHoldings end = run(half);
+  if (testing::Test::HasFatalFailure()) return;
+  auto grewTwice = [](size_t a, size_t b, size_t c) { return b > a && c > b; };
+  std::string seen = "after the warm-up and each half: " + testing::PrintToString(start) + ", " +
+                     testing::PrintToString(middle) + ", " + testing::PrintToString(end);
+  for (size_t i = 0; i < heaps.size(); ++i) {
+    EXPECT_FALSE(grewTwice(start.heapBytes[i], middle.heapBytes[i], end.heapBytes[i]))
+        << "heap " << i << " grew in both halves, " << seen;
+  }
+  EXPECT_FALSE(grewTwice(start.gdiObjects, middle.gdiObjects, end.gdiObjects)) << seen;
+  EXPECT_FALSE(grewTwice(start.userObjects, middle.userObjects, end.userObjects)) << seen;
 }
 
 bool WindowClassRegistered(const char* name) {

@@ -123,7 +123,7 @@ std::string ProgramUnderTest(const char* buildPath);
 // Soak additions: what a long run must give back, counted rather than timed.
 //
 // The busy bytes of the heaps a test names, walked with HeapWalk, and the GDI and USER objects the
-// platform counts for the process. Wine 8 counts no GDI or USER objects (both read 0), so a soak
+// platform counts for the process. Wine counts no GDI or USER objects (both read 0), so a soak
 // test also checks that the handles it expects gone are gone (GetObjectType, IsWindow).
 struct ProcessHoldings {
   std::vector<size_t> heapBytes;  // busy bytes of each heap, in the order the heaps were given
@@ -131,8 +131,16 @@ struct ProcessHoldings {
   DWORD userObjects;              // GetGuiResources GR_USEROBJECTS
 };
 ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps);
-bool operator==(const ProcessHoldings& a, const ProcessHoldings& b);
 void PrintTo(const ProcessHoldings& holdings, std::ostream* out);
+
+// Runs cycle(0), cycle(1), ... and fails the test when the cycles keep what they take. A heap may
+// take a step of its own once, at a count of its choosing (a low-fragmentation front end sets up a
+// bin after many blocks of one size: Wine 10 does, as Windows does), while a leak grows it in every
+// stretch of cycles. So after warmUp cycles the cycles run in two equal halves of half each, and a
+// heap's busy bytes, or the GDI or USER objects, that grew in both halves fail the test. The
+// cycles stop at the first fatal failure.
+void CyclesGiveBack(const std::vector<HANDLE>& heaps, int warmUp, int half,
+                    const std::function<void(int)>& cycle);
 // Whether a window class of that name is registered for the program's module.
 bool WindowClassRegistered(const char* name);
 
