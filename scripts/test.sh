@@ -8,14 +8,18 @@
 # count as skipped, and the x86_64 build also runs the version runs. Where 32-bit programs run,
 # a short last check proves that path too: the core tests and one end-to-end row of the x86_64
 # build with WINE_64BIT_ONLY=1, in a prefix and on a display of their own.
-# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz release)
+# The step wine10 runs the test kit (scripts/release.sh --tests; the x86_64 programs where 32-bit
+# programs cannot run) under Debian 13's Wine 10 (scripts/wine10.sh) and fails unless as many
+# cases pass there as CTest passed for the same programs under Wine 8 in this run; run without
+# those it builds and runs them first.
+# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz release wine10)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/setup.sh || exit 1
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz release)
+[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz release wine10)
 
 passed=0
 failed=0
@@ -31,7 +35,7 @@ fail() {
 # Only the Windows presets run under Wine: the native ones need no display or prefix.
 windows=no
 case " ${presets[*]} " in
-  *" i686 "* | *" x86_64 "*)
+  *" i686 "* | *" x86_64 "* | *" wine10 "*)
     windows=yes
     source scripts/wine-env.sh
     trap wine_env_down EXIT
@@ -45,13 +49,21 @@ case " ${presets[*]} " in
     ;;
 esac
 
-# run_ctest PRESET [ctest options...]: runs the preset's tests and adds their counts to the totals.
+# run_logged COMMAND...: runs the command with its output shown and kept in the file $log, which
+# the caller removes; returns the command's exit code.
+run_logged() {
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log"
+  return "${PIPESTATUS[0]}"
+}
+
+# run_ctest PRESET [ctest options...]: runs the preset's tests and adds their counts to the totals;
+# ctest_passed holds this run's passed count.
 run_ctest() {
   local preset=$1 log summary total bad skip
+  ctest_passed=0
   shift
-  log=$(mktemp)
-  ctest --preset "$preset" -j "$(nproc)" "$@" 2>&1 | tee "$log"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  run_logged ctest --preset "$preset" -j "$(nproc)" "$@" || status=1
   summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log")
   skip=$(grep -cE '^[[:space:]]+[0-9]+ - .* \(Skipped\)$' "$log")
   rm -f "$log"
@@ -61,14 +73,76 @@ run_ctest() {
   fi
   total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
   bad=$(sed -E 's/.*, ([0-9]+) tests failed.*/\1/' <<<"$summary")
-  passed=$((passed + total - bad - skip))
+  ctest_passed=$((total - bad - skip))
+  passed=$((passed + ctest_passed))
   failed=$((failed + bad))
   skipped=$((skipped + skip))
   [ "$skip" -eq 0 ] || echo "$preset: $skip test programs skipped: $WINE_ENV_32BIT_WHY"
 }
 
+# The preset whose test programs go into the kit that wine10 runs, and the CTest label of each of
+# those programs (build/PRESET/kit/tests.txt, written when it is configured).
+kit_preset=i686
+[ "${WINE_ENV_32BIT:-yes}" = yes ] || kit_preset=x86_64
+kit_passed=""
+kit_labels() {
+  echo "^($(sed 's/\.exe .*//' "build/$kit_preset/kit/tests.txt" | paste -sd'|'))\$"
+}
+
+# build_preset PRESET: configures and builds a preset, with what Wine can run for the Windows ones.
+build_preset() {
+  local configure=()
+  case "$1" in
+    i686 | x86_64) configure=("$wine_env_cmake_option") ;;
+  esac
+  cmake --preset "$1" "${configure[@]}" >/dev/null && cmake --build --preset "$1"
+}
+
+# The kit's programs under Wine 8 apart from the rest, so that wine10 knows their count.
+run_kit_preset() {
+  run_ctest "$kit_preset" -L "$(kit_labels)"
+  kit_passed=$ctest_passed
+}
+
+wine10_step() {
+  local kit log summary n m
+  if [ -z "$kit_passed" ]; then
+    echo "wine10: first the kit's programs on $kit_preset under Wine 8, for the count to match"
+    build_preset "$kit_preset" || { fail "wine10: $kit_preset build failed"; return; }
+    run_kit_preset
+  fi
+  if [ "$kit_preset" = i686 ]; then
+    bash scripts/release.sh --tests >/dev/null || { fail "wine10: no test kit"; return; }
+    kit=$(ls build/release/waagenfuchs-*-windows-tests.zip)
+  else
+    cmake --build --preset x86_64 >/dev/null &&
+      python3 scripts/release.py kit build/x86_64 build/wine10 >/dev/null ||
+      { fail "wine10: no x86_64 test kit"; return; }
+    kit=$(ls build/wine10/waagenfuchs-*-windows-x86_64-tests.zip)
+  fi
+  run_logged bash scripts/wine10.sh "$kit"
+  summary=$(grep -E '^wine10: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    fail "wine10: the kit did not run"
+    return
+  fi
+  n=$(sed -E 's/^wine10: ([0-9]+) passed.*/\1/' <<<"$summary")
+  m=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$summary")
+  passed=$((passed + n))
+  failed=$((failed + m))
+  [ "$m" -eq 0 ] || status=1
+  [ "$n" -eq "$kit_passed" ] ||
+    fail "wine10: $n cases passed, but CTest passed $kit_passed of the same programs under Wine 8"
+}
+
 for preset in "${presets[@]}"; do
   echo "== $preset"
+  if [ "$preset" = wine10 ]; then
+    # Not a CMake preset: the kit's cases under Wine 10, each counted.
+    [ "$windows" = yes ] && wine10_step
+    continue
+  fi
   if [ "$preset" = analysis ]; then
     # Not a CMake preset: each analysis tool counts as one check.
     for tool in cppcheck clang-tidy clang-format; do
@@ -89,20 +163,20 @@ for preset in "${presets[@]}"; do
     fi
     continue
   fi
-  configure=()
   case "$preset" in
-    i686 | x86_64)
-      [ "$windows" = yes ] || continue
-      configure=("$wine_env_cmake_option")
-      ;;
+    i686 | x86_64) [ "$windows" = yes ] || continue ;;
   esac
-  if ! cmake --preset "$preset" "${configure[@]}" >/dev/null ||
-     ! cmake --build --preset "$preset"; then
+  if ! build_preset "$preset"; then
     fail "$preset: build failed"
     continue
   fi
   [ "$preset" != x86_64 ] || x86_64_built=yes
-  run_ctest "$preset"
+  if [ "$preset" = "$kit_preset" ]; then
+    run_kit_preset
+    run_ctest "$preset" -LE "$(kit_labels)"
+  else
+    run_ctest "$preset"
+  fi
 done
 
 # The 64-bit-only path, proven on a machine where it is not the path taken.

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Runs the test kit (scripts/release.sh --tests) under a second, much newer Wine: Debian 13's
+# Wine 10, in a Debian 13 root of its own under build/wine10/, made once with debootstrap and
+# reused like the Wine prefixes (its .ready mark goes on only when every step of making it
+# worked). Each run unpacks the kit into a fresh folder there and runs its run-tests.cmd through
+# cmd under Wine 10, in a prefix and on a display of its own (the host's display number plus 300),
+# with scripts/wine-env.sh copied into the root. Every mount is undone and every process in the
+# root ended on every way out.
+# Usage: scripts/wine10.sh KIT.zip
+# Ends with "wine10: N passed, M failed" and the runner's exit code; 1 when the root cannot be
+# made (no mirror, no permission to mount), naming the failing command and its last lines.
+set -uo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+kit=${1:?usage: scripts/wine10.sh KIT.zip}
+here=$repo/build/wine10
+root=$here/root
+# Inside the root: the scripts that start Xvfb and make the prefix, the kit, the prefix.
+inside=/waagenfuchs
+display=$((${WINE_DISPLAY_NUMBER:-57} + 300))
+packages=(wine wine64 wine32:i386 fonts-wine xvfb xauth)
+mounts=()
+
+say() { echo "wine10: $*" >&2; }
+
+# Everything the root holds open goes on every way out: its processes first, then its mounts.
+# A process counts as the root's when its root directory is the root.
+root_leave() {
+  local pid left
+  for _ in 1 2 3 4 5; do
+    left=0
+    for pid in /proc/[0-9]*; do
+      [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] || continue
+      [ "$(awk '{print $3}' "$pid/stat" 2>/dev/null)" = Z ] && continue
+      kill -9 "${pid#/proc/}" 2>/dev/null && left=$((left + 1))
+    done
+    [ "$left" -eq 0 ] && break
+    sleep 0.5
+  done
+  local i
+  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+    umount "${mounts[$i]}" 2>/dev/null || umount -l "${mounts[$i]}" ||
+      say "could not unmount ${mounts[$i]}"
+  done
+  mounts=()
+}
+trap root_leave EXIT
+trap 'exit 130' INT TERM HUP
+
+# step LOG COMMAND...: runs a step of making the root with its output in LOG; on failure names the
+# command and shows its last lines.
+step() {
+  local log=$1 status
+  shift
+  "$@" >"$log" 2>&1
+  status=$?
+  [ "$status" -eq 0 ] && return 0
+  say "could not make the Debian 13 root: '$*' exited with $status; its last lines:"
+  tail -n 5 "$log" | sed 's/^/  /' >&2
+  return 1
+}
+
+root_mount() {
+  mkdir -p "$root/proc" "$root/dev" &&
+    step "$here/mount.log" mount -t proc proc "$root/proc" && mounts+=("$root/proc") &&
+    step "$here/mount.log" mount --bind /dev "$root/dev" && mounts+=("$root/dev") &&
+    step "$here/mount.log" mount --bind /dev/pts "$root/dev/pts" && mounts+=("$root/dev/pts")
+}
+
+# A half-made root is made again from nothing, once nothing is mounted inside it: a bind mount of
+# /dev left in it would otherwise be emptied too.
+root_make() {
+  if grep -q " $root/" /proc/mounts; then
+    say "$root still has mounts of an earlier run; unmount them first:"
+    grep " $root/" /proc/mounts | cut -d' ' -f2 | sed 's/^/  /' >&2
+    return 1
+  fi
+  rm -rf "$root"
+  mkdir -p "$here"
+  command -v debootstrap >/dev/null || { say "debootstrap is not installed"; return 1; }
+  say "making the Debian 13 root $root (a few minutes, once)"
+  step "$here/debootstrap.log" debootstrap --variant=minbase trixie "$root" || return 1
+  root_mount || return 1
+  step "$here/apt.log" chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    DEBIAN_FRONTEND=noninteractive sh -c "dpkg --add-architecture i386 && apt-get update &&
+      apt-get install -y --no-install-recommends ${packages[*]} && apt-get clean" || return 1
+  touch "$root/.ready"
+}
+
+began=$(date +%s)
+if [ ! -f "$root/.ready" ]; then
+  root_make || exit 1
+else
+  root_mount || exit 1
+fi
+
+# The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
+rm -rf "$root$inside/scripts" "$root$inside/kit"
+mkdir -p "$root$inside/scripts" "$root$inside/kit"
+cp -p "$repo/scripts/wine-env.sh" "$root$inside/scripts/"
+python3 -m zipfile -e "$kit" "$root$inside/kit" || { say "cannot unpack $kit"; exit 1; }
+
+# A prefix made by the 64-bit loader alone lacks the 32-bit half: that path keeps one of its own.
+prefix=$inside/build/wine-prefix
+[ "${WINE_64BIT_ONLY:-}" != 1 ] || prefix+=-64bit-only
+log=$here/run.log
+chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root TERM=dumb WINEPREFIX="$prefix" \
+  WINE_DISPLAY_NUMBER="$display" WINE_64BIT_ONLY="${WINE_64BIT_ONLY:-}" \
+  bash -c "source $inside/scripts/wine-env.sh || exit 1
+    "\$WINE_ENV_LOADER" --version
+    wine_env_up || exit 1
+    cd $inside/kit && \"\$WINE_ENV_LOADER\" cmd /c run-tests.cmd
+    status=\$?
+    wine_env_down
+    exit \$status" 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
+cp "$root$inside/kit/report.txt" "$here/report.txt" 2>/dev/null
+
+summary=$(tr -d '\r' <"$log" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -n 1)
+if [ -z "$summary" ]; then
+  say "the kit's runner gave no summary (exit code $status); see $log"
+  exit 1
+fi
+say "$(($(date +%s) - began)) s; the report is $here/report.txt"
+echo "wine10: $summary"
+exit "$status"
