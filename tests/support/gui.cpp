@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr char kTestWindowClass[] = "GuiTestWindow";
@@ -261,16 +263,114 @@ std::string ProgramUnderTest(const char* buildPath) {
   return folder + path.substr(path.find_last_of("/\\") + 1);
 }
 
+namespace {
+
+// The bytes the program's code holds on each heap it used since counting began; the first heaps
+// seen take the slots, and the runtime has three.
+struct HeapTally {
+  HANDLE heap;     // null while the slot is free
+  intptr_t bytes;  // allocated less freed since counting began
+};
+HeapTally HeapTallies[16];
+
+intptr_t* TallyOf(HANDLE heap) {
+  for (HeapTally& tally : HeapTallies) {
+    if (!tally.heap) tally.heap = heap;
+    if (tally.heap == heap) return &tally.bytes;
+  }
+  return nullptr;
+}
+
+void Tally(HANDLE heap, intptr_t bytes) {
+  if (intptr_t* tally = TallyOf(heap)) *tally += bytes;
+}
+
+intptr_t BlockSize(HANDLE heap, LPCVOID block) {
+  SIZE_T size = block ? HeapSize(heap, 0, block) : 0;
+  return size == static_cast<SIZE_T>(-1) ? 0 : static_cast<intptr_t>(size);
+}
+
+decltype(&HeapAlloc) PlatformHeapAlloc;
+decltype(&HeapReAlloc) PlatformHeapReAlloc;
+decltype(&HeapFree) PlatformHeapFree;
+
+LPVOID WINAPI CountedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+  LPVOID block = PlatformHeapAlloc(heap, flags, size);
+  Tally(heap, BlockSize(heap, block));
+  return block;
+}
+
+LPVOID WINAPI CountedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size) {
+  intptr_t before = BlockSize(heap, block);
+  LPVOID moved = PlatformHeapReAlloc(heap, flags, block, size);
+  if (moved) Tally(heap, BlockSize(heap, moved) - before);
+  return moved;
+}
+
+BOOL WINAPI CountedHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+  intptr_t size = BlockSize(heap, block);
+  BOOL freed = PlatformHeapFree(heap, flags, block);
+  if (freed) Tally(heap, -size);
+  return freed;
+}
+
+// Points the program's import slots of the three heap calls at the counting wrappers, once. The
+// runtime is linked into the program, so every heap call of its code goes through these slots.
+void HeapCallsCount() {
+  static bool counting = false;
+  if (counting) return;
+  counting = true;
+  struct Wrapper {
+    const char* name;      // the kernel32 export
+    void* counted;         // the wrapper that takes its place
+    ULONG_PTR* platform;   // where the platform's function is kept
+  };
+  const Wrapper wrappers[] = {
+      {"HeapAlloc", reinterpret_cast<void*>(CountedHeapAlloc),
+       reinterpret_cast<ULONG_PTR*>(&PlatformHeapAlloc)},
+      {"HeapReAlloc", reinterpret_cast<void*>(CountedHeapReAlloc),
+       reinterpret_cast<ULONG_PTR*>(&PlatformHeapReAlloc)},
+      {"HeapFree", reinterpret_cast<void*>(CountedHeapFree),
+       reinterpret_cast<ULONG_PTR*>(&PlatformHeapFree)},
+  };
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  int replaced = 0;
+  for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       dll->Name; ++dll) {
+    if (lstrcmpiA(reinterpret_cast<char*>(base + dll->Name), "kernel32.dll") != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const char* name =
+          reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+      for (const Wrapper& wrapper : wrappers) {
+        if (strcmp(name, wrapper.name) != 0) continue;
+        DWORD protection;
+        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                       &protection);
+        *wrapper.platform = slots->u1.Function;
+        slots->u1.Function = reinterpret_cast<ULONG_PTR>(wrapper.counted);
+        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+        ++replaced;
+      }
+    }
+  }
+  EXPECT_EQ(replaced, 3) << "heap calls found in the program's imports";
+}
+
+}  // namespace
+
 ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
+  HeapCallsCount();
   ProcessHoldings holdings = {};
   for (HANDLE heap : heaps) {
-    size_t bytes = 0;
-    PROCESS_HEAP_ENTRY entry = {};
-    while (HeapWalk(heap, &entry)) {
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
-    }
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS)) << "HeapWalk of " << heap;
-    holdings.heapBytes.push_back(bytes);
+    intptr_t* tally = TallyOf(heap);
+    holdings.heapBytes.push_back(tally ? *tally : 0);
   }
   holdings.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   holdings.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
@@ -296,7 +396,7 @@ void CyclesGiveBack(const std::vector<HANDLE>& heaps, int warmUp, int half,
   const ProcessHoldings middle = run(half);
   const ProcessHoldings end = run(half);
   if (testing::Test::HasFatalFailure()) return;
-  auto grewTwice = [](size_t a, size_t b, size_t c) { return b > a && c > b; };
+  auto grewTwice = [](intptr_t a, intptr_t b, intptr_t c) { return b > a && c > b; };
   std::string seen = "after the warm-up and each half: " + testing::PrintToString(start) + ", " +
                      testing::PrintToString(middle) + ", " + testing::PrintToString(end);
   for (size_t i = 0; i < heaps.size(); ++i) {
