@@ -2,8 +2,9 @@
 """Writes docs/PERFORMANCE.md (to stdout) from the measurements that scripts/perf.sh collected.
 
 Reads build/perf/: numbers.json (Google Benchmark, repetitions interleaved at random),
-numbers.txt, events.txt and startup.txt (lines "sample <side> <value>" and the load averages
-around each run), and the two program files for the size comparison. Standard library only.
+instructions.txt (callgrind's counts for the number cases), numbers.txt, events.txt and
+startup.txt (lines "sample <side> <value>" and the load averages around each run), and the two
+program files for the size comparison. Standard library only.
 """
 import argparse
 import datetime
@@ -64,10 +65,12 @@ class Comparison:
                 f"{statistics.median(self.theirs):.{d}f} {unit} | {self.ratio:.2f} | "
                 f"at most {self.goal:g} | {self.verdict()} |")
 
-    def row(self):
-        return (f"| {self.what} | {self.cell(self.ours)} | {self.cell(self.theirs)} | "
-                f"{self.ratio:.2f} ({self.low:.2f} to {self.high:.2f}) | at most {self.goal:g} | "
-                f"{self.verdict()} |")
+    def row(self, extra=()):
+        """The full row; extra cells stand between the ratio and the goal."""
+        cells = [self.what, self.cell(self.ours), self.cell(self.theirs),
+                 f"{self.ratio:.2f} ({self.low:.2f} to {self.high:.2f})", *extra,
+                 f"at most {self.goal:g}", self.verdict()]
+        return "| " + " | ".join(cells) + " |"
 
 
 # Why the number benchmark is built as it is: what was found when its short case came out at 2.2
@@ -114,6 +117,9 @@ NUMBER_TIME_FINDINGS = [
 
 TABLE_HEAD = ("| Comparison | Ours: median (middle half) | Yardstick: median (middle half) "
               "| Ratio (middle half) | Goal | Verdict |\n|---|---|---|---|---|---|")
+NUMBER_TABLE_HEAD = ("| Comparison | Ours: median (middle half) | Yardstick: median (middle half) "
+                     "| Ratio (middle half) | Instructions per call: ours and yardstick (ratio) "
+                     "| Goal | Verdict |\n|---|---|---|---|---|---|---|")
 
 
 def samples(path):
@@ -142,8 +148,26 @@ def number_comparisons(path):
         if run.get("run_type") == "iteration":
             times.setdefault(run["run_name"], []).append((run["repetition_index"], run["cpu_time"]))
     series = {name: [t for _, t in sorted(reps)] for name, reps in times.items()}
-    return [Comparison(what, series[ours], series[theirs], GOAL_NUMBERS, "ns", 2)
+    return [(Comparison(what, series[ours], series[theirs], GOAL_NUMBERS, "ns", 2), ours, theirs)
             for ours, theirs, what in NUMBER_PAIRS]
+
+
+def instructions(path):
+    """Instructions per call of each number case, by its benchmark name, from the lines
+    "instructions <case> <instructions> <calls>"."""
+    counts = {}
+    with open(path) as log:
+        for line in log:
+            fields = line.split()
+            if len(fields) == 4 and fields[0] == "instructions":
+                counts[fields[1]] = int(fields[2]) / int(fields[3])
+    return counts
+
+
+def instructions_cell(counts, ours, theirs):
+    if ours not in counts or theirs not in counts:
+        return "not counted"
+    return f"{counts[ours]:.1f} and {counts[theirs]:.1f} ({counts[ours] / counts[theirs]:.2f})"
 
 
 def pe_sections(path):
@@ -197,6 +221,7 @@ def machine_lines(preset):
         f"- Wine: {first_line([os.environ.get('WINE_ENV_LOADER', 'wine'), '--version'])}, on Xvfb "
         "with a Wine virtual desktop",
         f"- Google Benchmark: {benchmark or 'not found'}",
+        f"- Valgrind (instruction counts): {first_line(['valgrind', '--version'])}",
         f"- CMake: {first_line(['cmake', '--version'])}",
         f"- Python (this report): {platform.python_version()}",
     ]
@@ -295,7 +320,9 @@ def main():
     folder = args.measurements
     preset = args.preset
 
-    numbers = number_comparisons(os.path.join(folder, "numbers.json"))
+    number_cases = number_comparisons(os.path.join(folder, "numbers.json"))
+    numbers = [c for c, _, _ in number_cases]
+    counts = instructions(os.path.join(folder, "instructions.txt"))
     _, number_load = samples(os.path.join(folder, "numbers.txt"))
     event_sides, event_load = samples(os.path.join(folder, "events.txt"))
     # Nanoseconds per message in the log; microseconds read better.
@@ -369,9 +396,14 @@ def main():
       "Benchmark library says it was built for debugging; that touches only its own code around "
       "the timed loops, alike for both sides. " + load_note(number_load))
     w("")
-    w(TABLE_HEAD)
-    for c in numbers:
-        w(c.row())
+    w("Instructions per call: counted by callgrind inside each case's counted loop only "
+      "(`number_text_bench --count CASE`), which runs the same loop body as the timed loop once "
+      "for each of the same values; the loop around the call is included. Unlike the times, "
+      "they do not depend on the processor or the load, only on the code the compiler made.")
+    w("")
+    w(NUMBER_TABLE_HEAD)
+    for c, ours, theirs in number_cases:
+        w(c.row([instructions_cell(counts, ours, theirs)]))
     w("")
     w("### Why so many values")
     w("")
