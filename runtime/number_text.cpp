@@ -44,11 +44,14 @@ int32_t DecimalLength(bool negative, Unsigned magnitude) {
   return (negative ? 1 : 0) + DigitCount(magnitude);
 }
 
-// Writes an optional "-" and the digits of magnitude at out, length (DecimalLength) bytes in all,
-// then a NUL. The digits go from the least significant end straight into place, two at a time.
+// Writes the digits of magnitude so that they end at out + length, then a NUL, with a "-" at out
+// first. With a length of one more than the digits (DecimalLength of a negative value) that "-"
+// is the sign; with the digits' own length the first digit overwrites it. Writing it whatever the
+// sign spares a branch that guesses wrong about as often as right on numbers of either sign. The
+// digits go from the least significant end straight into place, two at a time.
 template <typename Unsigned>
-void WriteDecimal(char* out, int32_t length, bool negative, Unsigned magnitude) {
-  if (negative) out[0] = '-';
+void WriteDecimal(char* out, int32_t length, Unsigned magnitude) {
+  out[0] = '-';
   char* digit = out + length;
   *digit = '\0';
   while (magnitude >= 100) {
@@ -66,11 +69,13 @@ void WriteDecimal(char* out, int32_t length, bool negative, Unsigned magnitude) 
   }
 }
 
-// The magnitude of value as unsigned: exact even for the most negative value.
+// The magnitude of value as unsigned, exact even for the most negative value. Negated through a
+// mask rather than a choice, which the compiler may turn into a branch on the sign.
 template <typename Signed>
 std::make_unsigned_t<Signed> Magnitude(Signed value) {
   auto bits = static_cast<std::make_unsigned_t<Signed>>(value);
-  return value < 0 ? 0 - bits : bits;
+  auto mask = 0 - (bits >> (8 * sizeof bits - 1));  // all ones for a negative value
+  return (bits ^ mask) - mask;
 }
 
 // The text of value into the StringBuffer at position, with room bytes reserved for it. The 32-bit
@@ -88,7 +93,7 @@ __attribute__((noinline)) void BufferDecimal(Signed value, int32_t position, int
   // alias the buffer's record as far as the compiler knows, so giving it back afterwards would
   // read the used length from memory again behind those stores and write it a second time.
   StringBufferRelease(room - length);
-  WriteDecimal(out, length, negative, magnitude);
+  WriteDecimal(out, length, magnitude);
 }
 
 bool IsDecimalDigit(char c) {
@@ -142,7 +147,7 @@ void NumberNameFormat(char* out, size_t size, const char* prefix, int64_t number
   char digits[24];  // sign, 19 digits and the NUL
   bool negative = number < 0;
   uint64_t magnitude = Magnitude(number);
-  WriteDecimal(digits, DecimalLength(negative, magnitude), negative, magnitude);
+  WriteDecimal(digits, DecimalLength(negative, magnitude), magnitude);
   size_t length = 0;
   const char* parts[] = {prefix ? prefix : "", digits};
   for (const char* part : parts) {
