@@ -3,6 +3,7 @@
 #include "runtime/strings.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace {
 
@@ -37,14 +38,20 @@ int32_t DigitCount(uint64_t magnitude) {
   return estimate + (magnitude >= kPowersOfTen[estimate] ? 1 : 0);
 }
 
-// Writes an optional "-" and the digits of magnitude at out, then a NUL; returns the length.
-// The digits go from the least significant end straight into place, two at a time. The 32-bit
-// and 64-bit paths instantiate it with their own width, so values that fit in 32 bits divide
-// with 32-bit arithmetic.
+// The length of the text of magnitude with an optional "-" in front.
 template <typename Unsigned>
-int32_t WriteDecimal(char* out, bool negative, Unsigned magnitude) {
-  int32_t length = (negative ? 1 : 0) + DigitCount(magnitude);
-  if (negative) out[0] = '-';
+int32_t DecimalLength(bool negative, Unsigned magnitude) {
+  return (negative ? 1 : 0) + DigitCount(magnitude);
+}
+
+// Writes the digits of magnitude so that they end at out + length, then a NUL, with a "-" at out
+// first. With a length of one more than the digits (DecimalLength of a negative value) that "-"
+// is the sign; with the digits' own length the first digit overwrites it. Writing it whatever the
+// sign spares a branch that guesses wrong about as often as right on numbers of either sign. The
+// digits go from the least significant end straight into place, two at a time.
+template <typename Unsigned>
+void WriteDecimal(char* out, int32_t length, Unsigned magnitude) {
+  out[0] = '-';
   char* digit = out + length;
   *digit = '\0';
   while (magnitude >= 100) {
@@ -60,7 +67,33 @@ int32_t WriteDecimal(char* out, bool negative, Unsigned magnitude) {
   } else {
     *--digit = static_cast<char>('0' + magnitude);
   }
-  return length;
+}
+
+// The magnitude of value as unsigned, exact even for the most negative value. Negated through a
+// mask rather than a choice, which the compiler may turn into a branch on the sign.
+template <typename Signed>
+std::make_unsigned_t<Signed> Magnitude(Signed value) {
+  auto bits = static_cast<std::make_unsigned_t<Signed>>(value);
+  auto mask = 0 - (bits >> (8 * sizeof bits - 1));  // all ones for a negative value
+  return (bits ^ mask) - mask;
+}
+
+// The text of value into the StringBuffer at position, with room bytes reserved for it. The 32-bit
+// and 64-bit paths instantiate it with their own width, so values that fit in 32 bits divide with
+// 32-bit arithmetic. Kept out of line, so that Int64ToText and IntegerToText only jump to it:
+// inlined into Int64ToText, the registers that it needs across a growth of the buffer were saved
+// before Int64ToText even knew which path to take.
+template <typename Signed>
+__attribute__((noinline)) void BufferDecimal(Signed value, int32_t position, int32_t room) {
+  char* out = StringBufferReserve(room, position);
+  bool negative = value < 0;
+  auto magnitude = Magnitude(value);
+  int32_t length = DecimalLength(negative, magnitude);
+  // The unused part goes back before the digits are written: a store through a char pointer may
+  // alias the buffer's record as far as the compiler knows, so giving it back afterwards would
+  // read the used length from memory again behind those stores and write it a second time.
+  StringBufferRelease(room - length);
+  WriteDecimal(out, length, magnitude);
 }
 
 bool IsDecimalDigit(char c) {
@@ -102,24 +135,19 @@ void Int64ToText(int64_t value, int32_t position) {
     IntegerToText(static_cast<int32_t>(value), position);
     return;
   }
-  char* out = StringBufferReserve(kRoom64, position);
-  // The magnitude as unsigned: exact even for -9223372036854775808.
-  int32_t length = WriteDecimal(out, value < 0, value < 0 ? 0 - bits : bits);
-  StringBufferRelease(kRoom64 - length);
+  BufferDecimal(value, position, kRoom64);
 }
 
 void IntegerToText(int32_t value, int32_t position) {
-  char* out = StringBufferReserve(kRoom32, position);
-  uint32_t bits = static_cast<uint32_t>(value);
-  int32_t length = WriteDecimal(out, value < 0, value < 0 ? 0u - bits : bits);
-  StringBufferRelease(kRoom32 - length);
+  BufferDecimal(value, position, kRoom32);
 }
 
 void NumberNameFormat(char* out, size_t size, const char* prefix, int64_t number) {
   if (size == 0) return;
   char digits[24];  // sign, 19 digits and the NUL
-  uint64_t bits = static_cast<uint64_t>(number);
-  WriteDecimal(digits, number < 0, number < 0 ? 0 - bits : bits);
+  bool negative = number < 0;
+  uint64_t magnitude = Magnitude(number);
+  WriteDecimal(digits, DecimalLength(negative, magnitude), magnitude);
   size_t length = 0;
   const char* parts[] = {prefix ? prefix : "", digits};
   for (const char* part : parts) {

@@ -3,7 +3,8 @@
 # this one run, and rewrites docs/PERFORMANCE.md from the measurements (kept in build/perf/).
 # Builds what it needs (presets bench and i686) and runs the Windows side under Wine on the
 # project's Xvfb display; where Wine runs 64-bit programs only, the x86_64 build stands in for
-# i686. Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
+# i686. The number conversions are also counted under callgrind, in instructions per call.
+# Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
 # Usage: scripts/perf.sh
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -49,9 +50,19 @@ measure() {
   } >"$out/$name.txt"
 }
 
-measure numbers build/bench/bench/number_text_bench \
+numbers=build/bench/bench/number_text_bench
+measure numbers "$numbers" \
   --benchmark_repetitions="$number_repetitions" --benchmark_enable_random_interleaving=true \
   --benchmark_min_time=0.2 --benchmark_out="$out/numbers.json" --benchmark_out_format=json
+# Instructions per call of each number case, counted by callgrind inside the case's counted loop
+# only: unlike the times, the same on every processor and at any load.
+echo "perf: counting instructions" >&2
+for name in $("$numbers" --benchmark_list_tests); do
+  calls=$(valgrind -q --tool=callgrind --toggle-collect='*Counted*' \
+    --callgrind-out-file="$out/callgrind.out" "$numbers" --count "$name" |
+    awk '$1 == "calls" {print $2}')
+  echo "instructions $name $(awk '$1 == "summary:" {print $2}' "$out/callgrind.out") $calls"
+done >"$out/instructions.txt"
 bin="build/$preset"
 measure events scripts/wine-run "$bin/bench/event_wait_bench.exe" "$event_rounds"
 measure startup scripts/wine-run "$bin/bench/startup_bench.exe" "$bin/waagenfuchs.exe" \

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
   cppcheck clang-tidy clang-format
-  python3 debootstrap
+  python3 valgrind debootstrap
 )
 
 missing=()
