@@ -136,8 +136,10 @@ void RunProgram(const Program& program, FILE* report, Counts* counts) {
   }
   for (const std::string& name : cases) {
     std::string what = program.name + " " + name;
+    std::string filtered = command;
+    filtered.append(" --gtest_filter=").append(name);
     DWORD began = GetTickCount();
-    Ending ending = Run(command + " --gtest_filter=" + name, output, program.limitMs, &exitCode);
+    Ending ending = Run(filtered, output, program.limitMs, &exitCode);
     double seconds = (GetTickCount() - began) / 1000.0;
     Append(report, what, output);
     std::string text = ReadFile(output);
