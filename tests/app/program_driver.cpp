@@ -450,10 +450,19 @@ bool WindowPaintedAwait(HWND window) {
     return false;
   }
   // A window's update region empties when its painting begins; the thread answers a sent
-  // message only once that painting has returned to the loop.
-  DWORD_PTR ignored;
-  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kProgramDeadlineMs,
-                             &ignored) != 0;
+  // message only once that painting has returned to the loop. What it painted reaches the
+  // screen only when the thread next waits for messages (Wine hands a thread's window surfaces
+  // to the X server before it waits); under load the screen was read before that, showing the
+  // window's background where a field had been painted. An idle thread takes a second message
+  // in that wait.
+  for (int answer = 0; answer < 2; ++answer) {
+    DWORD_PTR ignored;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kProgramDeadlineMs,
+                             &ignored)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ProgramPlay(const char* path, const UserPlay& play, const ProgramHook& hook,
