@@ -7,13 +7,16 @@
 # more than one means that runs started while the desktop before had closed or was closing. Not
 # part of scripts/test.sh: it takes minutes. The output of every failed run is kept in
 # build/stress/.
-# Usage: scripts/stress-desktop.sh [N] [preset]   (default: 300 runs of the i686 build; build it
-# first, e.g. cmake --build --preset i686)
+# A pause between the runs (seconds) moves the starts towards the moment a desktop without
+# programs closes, about a second after the last one ended.
+# Usage: scripts/stress-desktop.sh [N] [preset] [pause]   (default: 300 runs of the i686 build,
+# back to back; build it first, e.g. cmake --build --preset i686)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 runs=${1:-300}
 preset=${2:-i686}
+pause=${3:-0}
 driver="build/$preset/tests/program_tests.exe"
 [ -f "$driver" ] || { echo "stress: no $driver; build the preset $preset first" >&2; exit 1; }
 source scripts/wine-env.sh || exit 1
@@ -50,6 +53,7 @@ failed=0
 declare -A desktops
 start=$(date +%s)
 for i in $(seq "$runs"); do
+  [ "$i" -eq 1 ] || sleep "$pause"
   if ! scripts/wine-run "$driver" --gtest_filter='Runs/ProgramTest.*/ManNormal' \
        >"$logs/run.log" 2>&1; then
     failed=$((failed + 1))
@@ -61,6 +65,6 @@ for i in $(seq "$runs"); do
 done
 rm -f "$logs/run.log"
 seconds=$(($(date +%s) - start))
-echo "stress: $runs runs, $failed failed, ${#desktops[@]} desktops seen, $seconds s" \
+echo "stress: $runs runs ($pause s apart), $failed failed, ${#desktops[@]} desktops seen, $seconds s" \
   "(load $(cut -d' ' -f1-3 /proc/loadavg))"
 [ "$failed" -eq 0 ]
