@@ -146,13 +146,20 @@ HWND GadgetControlCreate(DWORD exStyle, const char* className, const char* text,
 }
 
 GadgetRecord* GadgetSlotTake(intptr_t number, HWND control) {
-  void* entry = nullptr;
+  GadgetRecord* entry = nullptr;
   // cppcheck-suppress compareValueOutOfTypeRangeError ; always true on i686, not on x86_64
   if (number >= -1 && number <= INT32_MAX) {
-    entry = ObjectSlot(GadgetTable, static_cast<int32_t>(number));
+    entry = static_cast<GadgetRecord*>(ObjectSlot(GadgetTable, static_cast<int32_t>(number)));
+    // The old gadget's destruction runs the list window's procedure (WM_PARENTNOTIFY), whose
+    // callback may make a gadget under this very number: take the entry again, which destroys
+    // that one as any creation under a taken number does, rather than write over its record. A
+    // dynamic entry is always new and free.
+    if (entry && entry->control) {
+      entry = static_cast<GadgetRecord*>(ObjectSlot(GadgetTable, static_cast<int32_t>(number)));
+    }
   }
   if (!entry) DestroyWindow(control);
-  return static_cast<GadgetRecord*>(entry);
+  return entry;
 }
 
 intptr_t GadgetRegister(intptr_t number, GadgetRecord* record, HWND control,

@@ -141,9 +141,10 @@ constexpr GadgetType GadgetTypeBlank(int32_t kind) {
 // given look, or null when it cannot be made (with no list window it never can).
 HWND GadgetControlCreate(DWORD exStyle, const char* className, const char* text, DWORD style,
                          int32_t x, int32_t y, int32_t width, int32_t height);
-// The free entry for number after whatever bore it has been destroyed, or a new dynamic entry for
-// -1. Null, with control destroyed, for numbers below -1 or beyond 32 bits and when no entry can
-// be had, so that a refused creation leaves no control behind.
+// The free entry for number after whatever bore it has been destroyed (and a gadget that a
+// callback made under number during that destruction), or a new dynamic entry for -1. Null, with
+// control destroyed, for numbers below -1 or beyond 32 bits and when no entry can be had, so that
+// a refused creation leaves no control behind.
 GadgetRecord* GadgetSlotTake(intptr_t number, HWND control);
 // Enters control into record and subclasses it with GadgetWindowProc, numbers it (identifier and
 // KX_ID), gives it the list's font and ends the list's option run. Returns the dynamic number

@@ -109,7 +109,10 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     Events->pendingCode = EventCodeGadget;
     Events->eventType = notification;
     Events->eventObject = GetWindowLongPtrA(control, GWLP_ID);
-    if (Events->eventObject == MenuSourceControlId) {
+    // The menu source is known by the platform's 32-bit identifier: on x86_64 one stored
+    // zero-extended (0xFFFFD8F0) reads -10000 only there. The event keeps the full width, which
+    // a dynamic gadget number needs.
+    if (GetWindowLongA(control, GWL_ID) == MenuSourceControlId) {
       Events->eventObject = command;
       Events->pendingCode = EventCodeMenu;
     }

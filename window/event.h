@@ -31,7 +31,7 @@ constexpr int32_t EventCodeMinimise = 13107;    // queued by WM_SIZE with SIZE_M
 constexpr int32_t EventCodeMaximise = 13108;    // queued by WM_SIZE with SIZE_MAXIMIZED
 constexpr int32_t EventCodeRestore = 13109;     // queued by SIZE_RESTORED after either of those
 
-// A control with this identifier reports menu events, not gadget events.
+// A control with this 32-bit identifier (GWL_ID) reports menu events, not gadget events.
 constexpr intptr_t MenuSourceControlId = -10000;
 
 // A queued event, on the MainHeap.

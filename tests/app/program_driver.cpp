@@ -341,8 +341,21 @@ bool ResultRead(ProgramProcess& program, HWND result, ResultSeen* seen) {
   GetClientRect(result, &client);
   seen->position = {outer.left, outer.top};
   seen->client = {client.right, client.bottom};
-  seen->adviceColour = ScreenColourOf(ClientRectOnScreen(advice));
-  return true;
+  // The program has handed its drawing to the X server by now, yet under load a copy of the
+  // screen made right away still showed the window's background where the field was green, and
+  // one made a few milliseconds later the green: the X server serves its clients in its own
+  // order. A copy made after another copy has come back shows the drawing, so the colour is the
+  // one two copies in a row agree on.
+  RECT field = ClientRectOnScreen(advice);
+  COLORREF last = ScreenColourOf(field);
+  return program.Await(
+      [&] {
+        seen->adviceColour = ScreenColourOf(field);
+        bool agreed = seen->adviceColour == last;
+        last = seen->adviceColour;
+        return agreed;
+      },
+      "two copies of the screen to agree on the advice line's colour");
 }
 
 // How many presses of Up take an opened system menu of a window with this style round to its
@@ -450,10 +463,17 @@ bool WindowPaintedAwait(HWND window) {
     return false;
   }
   // A window's update region empties when its painting begins; the thread answers a sent
-  // message only once that painting has returned to the loop.
-  DWORD_PTR ignored;
-  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kProgramDeadlineMs,
-                             &ignored) != 0;
+  // message only once that painting has returned to the loop. What it painted goes to the X
+  // server only when the thread next waits for messages (Wine flushes a thread's window
+  // surfaces before it waits), and an idle thread takes a second message in that wait.
+  for (int answer = 0; answer < 2; ++answer) {
+    DWORD_PTR ignored;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kProgramDeadlineMs,
+                             &ignored)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ProgramPlay(const char* path, const UserPlay& play, const ProgramHook& hook,

@@ -85,5 +85,6 @@ std::vector<COLORREF> ScreenPixels(const RECT& rect);
 std::string WindowTextOf(HWND window);
 
 // Waits until window and all its children have nothing left to paint and the owning thread has
-// come back to its message loop after painting; false on the deadline.
+// come back to its message loop after painting and waited there, so that it has handed what it
+// painted to the X server; false on the deadline.
 bool WindowPaintedAwait(HWND window);

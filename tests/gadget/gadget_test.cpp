@@ -119,4 +119,36 @@ TEST_F(GadgetTest, OnlyAGadgetsOwnControlReachesItsKind) {
   DeleteDC(dc);
 }
 
+// What the list window's procedure below saw and did while gadget 7's first control went.
+struct MadeDuringDestruction {
+  WNDPROC listProc;  // the fixture's procedure of the list window
+  HWND first;        // gadget 7's first control; null once the procedure has acted
+  intptr_t inner;    // StringGadgetCreate's answer for the gadget 7 made then
+} madeDuringDestruction;
+
+// When the first control's destruction is reported to the list window, makes gadget 7 again, as
+// a program's callback of that window may.
+LRESULT CALLBACK MakeGadget7AtDestruction(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MadeDuringDestruction& seen = madeDuringDestruction;
+  if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_DESTROY &&
+      reinterpret_cast<HWND>(lParam) == seen.first) {
+    seen.first = nullptr;
+    seen.inner = StringGadgetCreate(7, 0, 30, 80, 20, "innen", 0);
+  }
+  return CallWindowProcA(seen.listProc, window, message, wParam, lParam);
+}
+
+TEST_F(GadgetTest, GadgetMadeWhileTheNumbersOldOneGoesIsReplacedToo) {
+  madeDuringDestruction = {};
+  madeDuringDestruction.first =
+      reinterpret_cast<HWND>(StringGadgetCreate(7, 0, 0, 80, 20, "alt", 0));
+  madeDuringDestruction.listProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MakeGadget7AtDestruction)));
+  HWND control = reinterpret_cast<HWND>(StringGadgetCreate(7, 0, 60, 80, 20, "neu", 0));
+  ASSERT_NE(madeDuringDestruction.inner, 0) << "no gadget was made during the destruction";
+  EXPECT_EQ(ControlOf(7), control);
+  EXPECT_EQ(ChildWindows(window_), std::vector<HWND>{control})
+      << "the gadget made meanwhile goes, as the first one did";
+}
+
 }  // namespace

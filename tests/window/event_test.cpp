@@ -157,6 +157,12 @@ TEST_F(RuntimeWindowTest, ControlCommandsAreGadgetOrMenuEvents) {
   EXPECT_EQ(EventWaitTimeout(1000), EventCodeMenu);
   EXPECT_EQ(EventGadgetNumber(), 55);
   EXPECT_EQ(EventType(), 3);
+  // Stored zero-extended, as x86_64 may hold it, the identifier is -10000 in its 32 bits.
+  HWND zeroExtended = TestControlCreate(window, "Button", "", WS_VISIBLE, 0, 0, 10, 10);
+  SetWindowLongPtrA(zeroExtended, GWLP_ID, static_cast<LONG_PTR>(0xFFFFD8F0u));
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(56, 3), reinterpret_cast<LPARAM>(zeroExtended));
+  EXPECT_EQ(EventWaitTimeout(1000), EventCodeMenu);
+  EXPECT_EQ(EventGadgetNumber(), 56);
 }
 
 TEST_F(RuntimeWindowTest, DropDataLivesUntilTheNextWait) {

@@ -27,8 +27,8 @@ std::string ClassNameOf(HWND window) {
 }
 
 TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
-  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
-  ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   constexpr LONG kAny = -99999;  // position chosen by the platform
   struct Case {
     const char* name;
@@ -74,8 +74,8 @@ TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
     expectUnlessAny(client.right, c.clientWidth);
     expectUnlessAny(client.bottom, c.clientHeight);
     if (c.flags & WindowFlagCentreScreen) {
-      EXPECT_EQ(outer.left, (1280 - (outer.right - outer.left)) / 2);
-      EXPECT_EQ(outer.top, (1024 - (outer.bottom - outer.top)) / 2);
+      EXPECT_EQ(outer.left, (screenWidth - (outer.right - outer.left)) / 2);
+      EXPECT_EQ(outer.top, (screenHeight - (outer.bottom - outer.top)) / 2);
     }
     if (c.x == -65535) {
       EXPECT_NE(outer.left, -65535) << "CW_USEDEFAULT, not the value given";
@@ -90,6 +90,8 @@ TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
 }
 
 TEST_F(RuntimeWindowTest, CentringKeepsTheWindowOnTheScreenOrItsParent) {
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   auto parent = reinterpret_cast<HWND>(WindowOpen(1, 300, 200, 400, 300, "Eltern", 0));
   RECT p;
   GetWindowRect(parent, &p);
@@ -101,7 +103,8 @@ TEST_F(RuntimeWindowTest, CentringKeepsTheWindowOnTheScreenOrItsParent) {
     HWND parent;
     LONG left, top, outerWidth, outerHeight;  // -1: not checked here
   } const cases[] = {
-      {"larger than the screen", 2000, 1500, 0x1, nullptr, 0, 0, 1280, 1024},
+      {"larger than the screen", 2 * screenWidth, 2 * screenHeight, 0x1, nullptr, 0, 0, screenWidth,
+       screenHeight},
       {"on the parent", 200, 100, 0x2, parent, -1, -1, -1, -1},
       {"would start above and left of the screen", 600, 400, 0x2, corner, 0, 0, -1, -1},
       {"screen wins over parent", 200, 100, 0x3, corner, -1, -1, -1, -1},
@@ -130,7 +133,7 @@ TEST_F(RuntimeWindowTest, CentringKeepsTheWindowOnTheScreenOrItsParent) {
       EXPECT_EQ(GetWindow(handle, GW_OWNER), parent);
     }
     if (c.flags == 0x3) {
-      EXPECT_EQ(r.left, (1280 - (r.right - r.left)) / 2);
+      EXPECT_EQ(r.left, (screenWidth - (r.right - r.left)) / 2);
     }
     WindowClose(3);
   }
