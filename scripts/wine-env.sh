@@ -134,6 +134,47 @@ wine_env_prefix() {
   [ -e "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
 }
 
+# Wine closes its virtual desktop about a second after the last GUI program on it has ended, and
+# a program that starts in that second can get an X BadWindow and end without a window. So a
+# hidden program of our own (scripts/desktop-hold.c) holds each prefix's desktop from wine_env_up
+# to wine_env_down: built here, before any CMake build, when missing or older than its source;
+# 64-bit, so that it runs wherever Wine does, and started by the 64-bit loader itself: through
+# Debian's wine a 64-bit program runs as a child of start.exe, whose process id would be the one
+# kept. Started once per prefix, its process id beside the prefix, so that the wine_env_up of
+# every test process finds it running.
+wine_env_holder="$wine_env_repo/build/desktop-hold.exe"
+
+wine_env_holder_build() {
+  local source="$wine_env_repo/scripts/desktop-hold.c" built="$wine_env_holder.$$"
+  [ "$wine_env_holder" -nt "$source" ] && return 0
+  mkdir -p "$(dirname "$wine_env_holder")"
+  # Built beside and renamed, so that a process of another prefix never starts a half-written one.
+  if ! x86_64-w64-mingw32-gcc -Os -s -mwindows -Wall -Wextra -Werror -o "$built" "$source"; then
+    rm -f "$built"
+    echo "wine-env: could not build the desktop holder $wine_env_holder" >&2
+    return 1
+  fi
+  mv -f "$built" "$wine_env_holder"
+}
+
+# Starts the holder of $WINEPREFIX unless it runs, and waits until it holds the desktop: until
+# then a program could still start on a desktop that is going away.
+wine_env_hold() {
+  local pidfile="$WINEPREFIX.desktop-hold.pid" log="$WINEPREFIX.desktop-hold.log"
+  [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null && return 0
+  wine_env_holder_build || return 1
+  setsid "$wine_env_loader64" "$wine_env_holder" >"$log" 2>&1 </dev/null &
+  echo $! >"$pidfile"
+  for _ in $(seq 300); do
+    grep -q '^desktop held' "$log" && return 0
+    kill -0 "$(cat "$pidfile")" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "wine-env: the desktop holder did not take Wine's desktop of $WINEPREFIX; its last lines:" >&2
+  tail -n 5 "$log" | sed 's/^/  /' >&2
+  return 1
+}
+
 wine_env_up() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
@@ -149,6 +190,7 @@ wine_env_up() {
     # Daemons must not inherit the lock's descriptor, or the lock stays held for their lifetime.
     # A persistent server saves about two seconds on every Wine process.
     wineserver -p >/dev/null 2>&1 9>&- || true
+    wine_env_hold 9>&- || exit 1
   ) 9>"$(dirname "$WINEPREFIX")/.wine-env-$(basename "$WINEPREFIX").lock"
 }
 
@@ -158,6 +200,10 @@ wine_env_down() {
   for version in "" "${wine_env_versions[@]}"; do
     prefix="$wine_env_project_prefix"
     [ -z "$version" ] || prefix="$wine_env_repo/build/wine-prefix-$version"
+    if [ -f "$prefix.desktop-hold.pid" ]; then
+      kill "$(cat "$prefix.desktop-hold.pid")" 2>/dev/null || true
+      rm -f "$prefix.desktop-hold.pid"
+    fi
     [ -d "$prefix" ] && { WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; }
     display=$(wine_env_display_of "$version")
     if wine_env_xvfb_alive "$display"; then

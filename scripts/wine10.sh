@@ -96,7 +96,12 @@ fi
 # The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
 rm -rf "$root$inside/scripts" "$root$inside/kit"
 mkdir -p "$root$inside/scripts" "$root$inside/kit"
-cp -p "$repo/scripts/wine-env.sh" "$root$inside/scripts/"
+cp -p "$repo/scripts/wine-env.sh" "$repo/scripts/desktop-hold.c" "$root$inside/scripts/"
+# The desktop holder that wine-env.sh starts, built on the host (the root has no compiler) and
+# copied with its time, so that it stays newer than its source.
+mkdir -p "$root$inside/build"
+cp -p "$repo/build/desktop-hold.exe" "$root$inside/build/" ||
+  { say "no desktop holder $repo/build/desktop-hold.exe; wine-env.sh builds it on the host"; exit 1; }
 python3 -m zipfile -e "$kit" "$root$inside/kit" || { say "cannot unpack $kit"; exit 1; }
 
 # A prefix made by the 64-bit loader alone lacks the 32-bit half: that path keeps one of its own.

@@ -2,6 +2,8 @@
 // and ways to run the program's own event loop for a while.
 #pragma once
 
+#include "tests/support/gui.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +14,8 @@
 
 // Runs the event wait until code satisfies want or the deadline passes; returns the last code, or
 // 0 when the deadline passed first.
-int32_t EventWaitFor(const std::function<bool(int32_t code)>& want, DWORD timeoutMs = 5000);
+int32_t EventWaitFor(const std::function<bool(int32_t code)>& want,
+                     DWORD timeoutMs = kGuiDeadlineMs);
 
 // Every code the wait returns for ms milliseconds.
 std::vector<int32_t> EventsRunFor(DWORD ms);
