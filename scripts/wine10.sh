@@ -17,7 +17,9 @@ root=$here/root
 # Inside the root: the scripts that start Xvfb and make the prefix, the kit, the prefix.
 inside=/waagenfuchs
 display=$((${WINE_DISPLAY_NUMBER:-57} + 300))
-packages=(wine wine64 wine32:i386 fonts-wine xvfb xauth)
+# With the preloaders, as on the host (scripts/setup.sh): without them a Wine process now and then
+# ends at its start, its heap placed where Wine's shared user data must go.
+packages=(wine wine64 wine32:i386 wine64-preloader wine32-preloader:i386 fonts-wine xvfb xauth)
 mounts=()
 
 say() { echo "wine10: $*" >&2; }
@@ -66,6 +68,15 @@ root_mount() {
     step "$here/mount.log" mount --bind /dev/pts "$root/dev/pts" && mounts+=("$root/dev/pts")
 }
 
+# Installs the packages into the mounted root; once they are all there, their list goes into the
+# .ready mark, so that a root made with an older list gets the new packages on its next run.
+root_packages() {
+  step "$here/apt.log" chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    DEBIAN_FRONTEND=noninteractive sh -c "dpkg --add-architecture i386 && apt-get update &&
+      apt-get install -y --no-install-recommends ${packages[*]} && apt-get clean" || return 1
+  echo "${packages[*]}" >"$root/.ready"
+}
+
 # A half-made root is made again from nothing, once nothing is mounted inside it: a bind mount of
 # /dev left in it would otherwise be emptied too.
 root_make() {
@@ -80,10 +91,7 @@ root_make() {
   say "making the Debian 13 root $root (a few minutes, once)"
   step "$here/debootstrap.log" debootstrap --variant=minbase trixie "$root" || return 1
   root_mount || return 1
-  step "$here/apt.log" chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    DEBIAN_FRONTEND=noninteractive sh -c "dpkg --add-architecture i386 && apt-get update &&
-      apt-get install -y --no-install-recommends ${packages[*]} && apt-get clean" || return 1
-  touch "$root/.ready"
+  root_packages
 }
 
 began=$(date +%s)
@@ -91,6 +99,7 @@ if [ ! -f "$root/.ready" ]; then
   root_make || exit 1
 else
   root_mount || exit 1
+  [ "$(cat "$root/.ready")" = "${packages[*]}" ] || root_packages || exit 1
 fi
 
 # The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
