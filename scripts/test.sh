@@ -32,13 +32,29 @@ fail() {
   status=1
 }
 
+# The Debian 13 root of the step wine10 is made, mostly downloading, while the other steps run;
+# the step waits for it. In a process group of its own, so that an early end of this script ends
+# its downloads too, and its own exit trap then undoes its mounts.
+root_job=""
+case " ${presets[*]} " in
+  *" wine10 "*)
+    mkdir -p build/wine10
+    setsid bash scripts/wine10.sh --root >build/wine10/root.log 2>&1 </dev/null &
+    root_job=$!
+    ;;
+esac
+
 # Only the Windows presets run under Wine: the native ones need no display or prefix.
 windows=no
+on_exit() {
+  [ -z "$root_job" ] || { kill -TERM -- "-$root_job" 2>/dev/null; wait "$root_job"; }
+  [ "$windows" = no ] || wine_env_down
+}
+trap on_exit EXIT
 case " ${presets[*]} " in
   *" i686 "* | *" x86_64 "* | *" wine10 "*)
     windows=yes
     source scripts/wine-env.sh
-    trap wine_env_down EXIT
     [ "$WINE_ENV_32BIT" = yes ] ||
       echo "wine: 64-bit programs only, so the i686 tests are skipped and the version runs run" \
         "on x86_64: $WINE_ENV_32BIT_WHY"
@@ -106,6 +122,11 @@ run_kit_preset() {
 
 wine10_step() {
   local kit log summary n m
+  wait "$root_job"
+  local made=$?
+  root_job=""
+  cat build/wine10/root.log
+  [ "$made" -eq 0 ] || { fail "wine10: no Debian 13 root"; return; }
   if [ -z "$kit_passed" ]; then
     echo "wine10: first the kit's programs on $kit_preset under Wine 8, for the count to match"
     build_preset "$kit_preset" || { fail "wine10: $kit_preset build failed"; return; }

@@ -7,11 +7,12 @@
 # with scripts/wine-env.sh copied into the root. Every mount is undone and every process in the
 # root ended on every way out.
 # Usage: scripts/wine10.sh KIT.zip
+#        scripts/wine10.sh --root   (only makes the root, or gives it the packages it lacks)
 # Ends with "wine10: N passed, M failed" and the runner's exit code; 1 when the root cannot be
 # made (no mirror, no permission to mount), naming the failing command and its last lines.
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-kit=${1:?usage: scripts/wine10.sh KIT.zip}
+kit=${1:?usage: scripts/wine10.sh KIT.zip | --root}
 here=$repo/build/wine10
 root=$here/root
 # Inside the root: the scripts that start Xvfb and make the prefix, the kit, the prefix.
@@ -101,6 +102,7 @@ else
   root_mount || exit 1
   [ "$(cat "$root/.ready")" = "${packages[*]}" ] || root_packages || exit 1
 fi
+[ "$kit" != --root ] || exit 0
 
 # The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
 rm -rf "$root$inside/scripts" "$root$inside/kit"
