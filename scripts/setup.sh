@@ -4,10 +4,10 @@
 set -euo pipefail
 
 # Wine's loaders are linked at fixed addresses just below the 2 GB line, and this kernel starts a
-# process's heap anywhere in the gigabyte above its program. Without the preloader, which reserves
-# Wine's fixed areas before anything else is mapped, about one Wine process in a few hundred lands
-# its heap where the shared user data must go and ends at once, silently under WINEDEBUG=-all
-# ("failed to map the shared user data: c0000018").
+# 64-bit process's heap anywhere in the gigabyte above its program. Without the preloader, which
+# reserves Wine's fixed areas before anything else is mapped, about one Wine process in a few
+# hundred finds its heap where the shared user data must go and ends at once, silently under
+# WINEDEBUG=-all ("failed to map the shared user data: c0000018").
 packages=(
   cmake ninja-build make
   g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
