@@ -9,5 +9,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Without -static the images would import libstdc++, libgcc and libwinpthread DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# Test programs run through Wine; the wrapper supplies the prefix, display and locale.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# Test programs run through Wine in the build's own Wine environment (its prefix, display and
+# locale); the tests' setup and cleanup fixtures bring it up and end it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run --env ${CMAKE_BINARY_DIR}/wine)

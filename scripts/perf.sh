@@ -25,17 +25,17 @@ mkdir -p "$out" docs
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target number_text_bench
 source scripts/wine-env.sh
-trap wine_env_down EXIT
 preset=i686
 if [ "$WINE_ENV_32BIT" = no ]; then
   preset=x86_64
   echo "perf: measuring the x86_64 build, since Wine runs 64-bit programs only here:" \
     "$WINE_ENV_32BIT_WHY" >&2
 fi
-cmake --preset "$preset" "$wine_env_cmake_option" >/dev/null
+cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target waagenfuchs event_wait_bench startup_bench \
   minimal_dialog minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible
-wine_env_up
+trap 'wine_env_down "$repo/build/$preset/wine"' EXIT
+wine_env_up "$repo/build/$preset/wine"
 
 # measure NAME COMMAND...: the command's output, and the load average before and after it, go to
 # $out/NAME.txt.

@@ -4,7 +4,7 @@
 # and says so.
 #
 # With a display (DISPLAY set and answering), the program opens on that desktop for you to use,
-# in a Wine prefix of its own (build/wine-prefix-desktop) whose windows are ordinary windows of
+# in a Wine prefix of its own (build/wine/desktop/prefix) whose windows are ordinary windows of
 # your desktop; the script returns when you close the result window.
 #
 # Without a display, or with --demo, it plays a user on the project's private Xvfb display: it
@@ -55,23 +55,24 @@ if [ "$demo" = no ] && [ -n "$user_display" ] &&
 fi
 [ -n "$user_display" ] || demo=yes
 
-[ "$demo" = yes ] || export WINEPREFIX="$repo/build/wine-prefix-desktop"
 source scripts/wine-env.sh
 preset=i686
 if [ "$WINE_ENV_32BIT" = no ]; then
   preset=x86_64
   echo "run: the x86_64 program, since Wine runs 64-bit programs only here: $WINE_ENV_32BIT_WHY"
 fi
-cmake --preset "$preset" "$wine_env_cmake_option" >/dev/null
+cmake --preset "$preset" >/dev/null
 program="build/$preset/waagenfuchs.exe"
 driver="build/$preset/tests/program_tests.exe"
 
 if [ "$demo" = no ]; then
   cmake --build --preset "$preset" --target waagenfuchs
   echo "built $program ($(stat -c %s "$program") bytes); starting it on $user_display"
+  env=$repo/build/wine/desktop
+  mkdir -p "$env"
+  wine_env_prefix "$env" plain
+  wine_env_use "$env"
   export DISPLAY="$user_display"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wine_env_prefix
   # Wine's services outlive the program: they get a log file, not the caller's terminal or
   # pipe, and are stopped at the end. A Windows program ignores Ctrl+C, so an interrupted script
   # stops the program too, through the same wineserver -k; waiting in the background lets the
@@ -87,10 +88,11 @@ fi
 
 cmake --build --preset "$preset" --target program_tests
 echo "built $program ($(stat -c %s "$program") bytes); playing the demo"
-# Stop the private display and Wine afterwards only when this script started them; a test run
-# may be using them.
-if ! wine_env_xvfb_alive; then trap wine_env_down EXIT; fi
-wine_env_up
+# The preset's own Wine environment, ended afterwards only when this script brought it up: a test
+# run may be using it.
+env=$repo/build/$preset/wine
+[ -f "$env/up" ] || trap 'wine_env_down "$env"' EXIT
+wine_env_up "$env"
 shot_names=(1-weight-dialog 2-height-dialog 3-choice-window 4-result-window)
 mkdir -p "$shots"
 for name in "${shot_names[@]}"; do rm -f "$shots/$name.bmp" "$shots/$name.png"; done

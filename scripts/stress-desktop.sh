@@ -20,9 +20,10 @@ pause=${3:-0}
 driver="build/$preset/tests/program_tests.exe"
 [ -f "$driver" ] || { echo "stress: no $driver; build the preset $preset first" >&2; exit 1; }
 source scripts/wine-env.sh || exit 1
-# Stop the display and Wine afterwards only when this script started them.
-wine_env_xvfb_alive || stop_wine=yes
-wine_env_up || exit 1
+# The preset's own environment; ended afterwards only when this script brought it up.
+env=$repo/build/$preset/wine
+[ -f "$(wine_env_dir "$env")/up" ] || stop_wine=yes
+wine_env_up "$env" && wine_env_use "$(wine_env_dir "$env")" || exit 1
 
 # The process id of the prefix's desktop, or nothing.
 desktop_of_prefix() {
@@ -38,7 +39,7 @@ desktop_of_prefix() {
 busy=()
 stop() {
   [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null
-  [ -z "${stop_wine:-}" ] || wine_env_down
+  [ -z "${stop_wine:-}" ] || wine_env_down "$env"
 }
 trap stop EXIT
 for _ in 1 2; do

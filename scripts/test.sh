@@ -1,229 +1,246 @@
 #!/usr/bin/env bash
-# Builds and runs every check: the static analysis (scripts/analyse.sh), the i686 and x86_64
-# Windows builds under Wine, the host build of the platform-independent core under
-# AddressSanitizer and UBSan, a bounded run of each fuzz target over its corpus, and the release
-# built twice to the same bytes (scripts/release.sh --check). Installs what it needs first.
-# On a machine that cannot execute 32-bit programs (or with WINE_64BIT_ONLY=1), Wine runs 64-bit
-# programs only: the i686 build is built and its checks that need no Wine run, its test programs
-# count as skipped, and the x86_64 build also runs the version runs. Where 32-bit programs run,
-# a short last check proves that path too: the core tests and one end-to-end row of the x86_64
-# build with WINE_64BIT_ONLY=1, in a prefix and on a display of their own.
-# The step wine10 runs the test kit (scripts/release.sh --tests; the x86_64 programs where 32-bit
-# programs cannot run) under Debian 13's Wine 10 (scripts/wine10.sh) and fails unless as many
-# cases pass there as CTest passed for the same programs under Wine 8 in this run; run without
-# those it builds and runs them first.
-# Usage: scripts/test.sh [preset...]   (default: analysis i686 x86_64 host fuzz release wine10)
+# Builds and runs every check, installing what it needs first: the static analysis
+# (scripts/analyse.sh), the i686 and x86_64 builds with their tests under Wine 8 (CTest brings up
+# and ends each suite's Wine), the host core under ASan and UBSan, a bounded run of each fuzz
+# target, the release built twice to the same bytes, the test kit under Wine 10 (scripts/wine10.sh)
+# and the checks that the test command is a good guest (below). Independent suites run at the
+# same time, each on a display and in a prefix of its own; each suite's output is shown when it ends.
+# Where 32-bit programs cannot run, the i686 test programs count as skipped and the x86_64 build
+# runs the version runs; where they can, the x86_64 build also proves that path (WINE_64BIT_ONLY=1).
+# The analysis and the release check are taken again only when a tracked file or a tool changed
+# (rm -rf build/test takes them anew).
+# Usage: scripts/test.sh [step...]
+#        (steps: analysis i686 x86_64 host fuzz release wine10 guest; default: all)
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/setup.sh || exit 1
+source scripts/wine-env.sh
 
-presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(analysis i686 x86_64 host fuzz release wine10)
+steps=("$@")
+[ ${#steps[@]} -gt 0 ] || steps=(analysis i686 x86_64 host fuzz release wine10 guest)
+wants() { [[ " ${steps[*]} " == *" $1 "* ]]; }
+out=$repo/build/test
+mkdir -p "$out"
+rm -f "$out"/*.count "$out"/*.xml "$out"/*.built
+began=$(date +%s)
+set -m  # each suite in a process group of its own, with the terminal kept (sudo asks there)
+[ "$WINE_ENV_32BIT" = yes ] || echo "wine: 64-bit programs only, so the i686 tests are skipped" \
+  "and the version runs run on x86_64: $WINE_ENV_32BIT_WHY"
 
-passed=0
-failed=0
-skipped=0
-status=0
-x86_64_built=no
-fail() {
-  echo "$1"
-  failed=$((failed + 1))
-  status=1
+# count NAME PASSED FAILED [SKIPPED]: one suite's counts, added up at the end.
+count() { echo "$2 $3 ${4:-0}" >>"$out/$1.count"; }
+
+# ctest_run NAME PRESET [ctest options...]: a preset's tests, counted from CTest's JUnit file.
+ctest_run() {
+  local name=$1 preset=$2 xml="$out/$1.xml" status
+  shift 2
+  ctest --preset "$preset" -j "$(nproc)" --output-junit "$xml" "$@"
+  status=$?
+  if [ ! -f "$xml" ]; then
+    count "$name" 0 1
+    echo "$name: ctest ran no test"
+    return 1
+  fi
+  # <testsuite ... tests="N" failures="F" disabled="D" skipped="S" ...>
+  local -A n
+  eval "$(sed -n 's/^<testsuite \(.*\)>$/\1/p' "$xml" | grep -oE '(tests|failures|skipped)="[0-9]+"' |
+    sed 's/^/n[/; s/=/]=/')"
+  count "$name" $((n[tests] - n[failures] - n[skipped])) "${n[failures]}" "${n[skipped]}"
+  return $status
 }
 
-# The Debian 13 root of the step wine10 is made, mostly downloading, while the other steps run;
-# the step waits for it. In a process group of its own, so that an early end of this script ends
-# its downloads too, and its own exit trap then undoes its mounts.
-root_job=""
-case " ${presets[*]} " in
-  *" wine10 "*)
-    mkdir -p build/wine10
-    setsid bash scripts/wine10.sh --root >build/wine10/root.log 2>&1 </dev/null &
-    root_job=$!
-    ;;
-esac
-
-# Only the Windows presets run under Wine: the native ones need no display or prefix.
-windows=no
-on_exit() {
-  [ -z "$root_job" ] || { kill -TERM -- "-$root_job" 2>/dev/null; wait "$root_job"; }
-  [ "$windows" = no ] || wine_env_down
-}
-trap on_exit EXIT
-case " ${presets[*]} " in
-  *" i686 "* | *" x86_64 "* | *" wine10 "*)
-    windows=yes
-    source scripts/wine-env.sh
-    [ "$WINE_ENV_32BIT" = yes ] ||
-      echo "wine: 64-bit programs only, so the i686 tests are skipped and the version runs run" \
-        "on x86_64: $WINE_ENV_32BIT_WHY"
-    if ! wine_env_up; then
-      fail "wine: no prefix, so no Windows test can run"
-      windows=failed
-    fi
-    ;;
-esac
-
-# run_logged COMMAND...: runs the command with its output shown and kept in the file $log, which
-# the caller removes; returns the command's exit code.
-run_logged() {
-  log=$(mktemp)
-  "$@" 2>&1 | tee "$log"
-  return "${PIPESTATUS[0]}"
-}
-
-# run_ctest PRESET [ctest options...]: runs the preset's tests and adds their counts to the totals;
-# ctest_passed holds this run's passed count.
-run_ctest() {
-  local preset=$1 log summary total bad skip
-  ctest_passed=0
+# check NAME COMMAND...: one counted check, passed when the command exits 0.
+check() {
+  local name=$1
   shift
-  run_logged ctest --preset "$preset" -j "$(nproc)" "$@" || status=1
-  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log")
-  skip=$(grep -cE '^[[:space:]]+[0-9]+ - .* \(Skipped\)$' "$log")
-  rm -f "$log"
-  if [ -z "$summary" ]; then
-    fail "$preset: ctest ran no test"
-    return
-  fi
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-  bad=$(sed -E 's/.*, ([0-9]+) tests failed.*/\1/' <<<"$summary")
-  ctest_passed=$((total - bad - skip))
-  passed=$((passed + ctest_passed))
-  failed=$((failed + bad))
-  skipped=$((skipped + skip))
-  [ "$skip" -eq 0 ] || echo "$preset: $skip test programs skipped: $WINE_ENV_32BIT_WHY"
+  if "$@"; then count "$name" 1 0; else count "$name" 0 1; echo "$name: failed"; return 1; fi
 }
 
-# The preset whose test programs go into the kit that wine10 runs, and the CTest label of each of
-# those programs (build/PRESET/kit/tests.txt, written when it is configured).
+# unchanged NAME: whether the check NAME passed for exactly these tracked files and tools;
+# passed NAME records it.
+tree_key() {
+  { git ls-files -s; git diff HEAD; dpkg-query -W cppcheck clang-tidy clang-format \
+      g++-mingw-w64-i686-posix python3; } 2>/dev/null | sha256sum | cut -c1-16
+}
+key=$(tree_key)
+unchanged() { [ "$(cat "$out/$1.passed" 2>/dev/null)" = "$key" ]; }
+passed() { echo "$key" >"$out/$1.passed"; }
+
+# The kit's programs (written when the preset is configured) as a CTest label expression.
 kit_preset=i686
-[ "${WINE_ENV_32BIT:-yes}" = yes ] || kit_preset=x86_64
-kit_passed=""
-kit_labels() {
-  echo "^($(sed 's/\.exe .*//' "build/$kit_preset/kit/tests.txt" | paste -sd'|'))\$"
-}
+[ "$WINE_ENV_32BIT" = yes ] || kit_preset=x86_64
+kit_labels() { echo "^($(sed 's/\.exe .*//' "build/$kit_preset/kit/tests.txt" | paste -sd'|'))\$"; }
 
-# build_preset PRESET: configures and builds a preset, with what Wine can run for the Windows ones.
-build_preset() {
-  local configure=()
-  case "$1" in
-    i686 | x86_64) configure=("$wine_env_cmake_option") ;;
-  esac
-  cmake --preset "$1" "${configure[@]}" >/dev/null && cmake --build --preset "$1"
-}
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
 
-# The kit's programs under Wine 8 apart from the rest, so that wine10 knows their count.
-run_kit_preset() {
-  run_ctest "$kit_preset" -L "$(kit_labels)"
-  kit_passed=$ctest_passed
-}
-
-wine10_step() {
-  local kit log summary n m
-  wait "$root_job"
-  local made=$?
-  root_job=""
-  cat build/wine10/root.log
-  [ "$made" -eq 0 ] || { fail "wine10: no Debian 13 root"; return; }
-  if [ -z "$kit_passed" ]; then
-    echo "wine10: first the kit's programs on $kit_preset under Wine 8, for the count to match"
-    build_preset "$kit_preset" || { fail "wine10: $kit_preset build failed"; return; }
-    run_kit_preset
-  fi
-  if [ "$kit_preset" = i686 ]; then
-    bash scripts/release.sh --tests >/dev/null || { fail "wine10: no test kit"; return; }
-    kit=$(ls build/release/waagenfuchs-*-windows-tests.zip)
-  else
-    cmake --build --preset x86_64 >/dev/null &&
-      python3 scripts/release.py kit build/x86_64 build/wine10 >/dev/null ||
-      { fail "wine10: no x86_64 test kit"; return; }
-    kit=$(ls build/wine10/waagenfuchs-*-windows-x86_64-tests.zip)
-  fi
-  run_logged bash scripts/wine10.sh "$kit"
-  summary=$(grep -E '^wine10: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
-  rm -f "$log"
-  if [ -z "$summary" ]; then
-    fail "wine10: the kit did not run"
-    return
-  fi
-  n=$(sed -E 's/^wine10: ([0-9]+) passed.*/\1/' <<<"$summary")
-  m=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$summary")
-  passed=$((passed + n))
-  failed=$((failed + m))
-  [ "$m" -eq 0 ] || status=1
-  [ "$n" -eq "$kit_passed" ] ||
-    fail "wine10: $n cases passed, but CTest passed $kit_passed of the same programs under Wine 8"
-}
-
-for preset in "${presets[@]}"; do
-  echo "== $preset"
-  if [ "$preset" = wine10 ]; then
-    # Not a CMake preset: the kit's cases under Wine 10, each counted.
-    [ "$windows" = yes ] && wine10_step
-    continue
-  fi
-  if [ "$preset" = analysis ]; then
-    # Not a CMake preset: each analysis tool counts as one check.
-    for tool in cppcheck clang-tidy clang-format; do
-      if bash scripts/analyse.sh "$tool"; then
-        passed=$((passed + 1))
-      else
-        fail "analysis: $tool reported findings"
-      fi
-    done
-    continue
-  fi
-  if [ "$preset" = release ]; then
-    # Not a CMake preset, and no Wine: the release program and zip, built twice, are one check.
-    if bash scripts/release.sh --check; then
-      passed=$((passed + 1))
+analysis_suite() {
+  local tool
+  for tool in cppcheck clang-tidy clang-format; do
+    if unchanged "$tool"; then
+      echo "analysis: $tool passed before for these files and tools"
+      count analysis 1 0
     else
-      fail "release: the two builds differ, or could not be made"
+      check analysis bash scripts/analyse.sh "$tool" && passed "$tool"
     fi
-    continue
-  fi
-  case "$preset" in
-    i686 | x86_64) [ "$windows" = yes ] || continue ;;
-  esac
-  if ! build_preset "$preset"; then
-    fail "$preset: build failed"
-    continue
-  fi
-  [ "$preset" != x86_64 ] || x86_64_built=yes
-  if [ "$preset" = "$kit_preset" ]; then
-    run_kit_preset
-    run_ctest "$preset" -LE "$(kit_labels)"
-  else
-    run_ctest "$preset"
-  fi
-done
+  done
+}
 
-# The 64-bit-only path, proven on a machine where it is not the path taken.
-if [ "$x86_64_built" = yes ] && [ "$WINE_ENV_32BIT" = yes ]; then
+# The Windows builds leave a mark when done, whichever way, for the step wine10 to wait for.
+i686_suite() {
+  check i686 build i686
+  local built=$?
+  touch "$out/i686.built"
+  [ "$built" -eq 0 ] && ctest_run i686 i686
+}
+
+x86_64_suite() {
+  check x86_64 build x86_64
+  local built=$?
+  touch "$out/x86_64.built"
+  [ "$built" -eq 0 ] || return 1
+  [ "$WINE_ENV_32BIT" = yes ] || { ctest_run x86_64 x86_64; return; }
+  # The 64-bit-only path beside the suite, in an environment of its own; the tests are listed
+  # first, so that the two do not both list them.
+  ctest --preset x86_64 -N >/dev/null
+  (
+    export WINE_64BIT_ONLY=1
+    ctest_run only64 x86_64 -L '^core_tests$'
+    ctest_run only64 x86_64 -R '^Runs/ProgramTest\..*/ManNormal( |$)'
+  ) >"$out/only64.log" 2>&1 &
+  ctest_run x86_64 x86_64
+  wait $!
   echo "== x86_64 with WINE_64BIT_ONLY=1"
-  only64() {
-    export WINE_64BIT_ONLY=1 WINEPREFIX="$repo/build/wine-prefix-64bit-only"
-    export WINE_DISPLAY_NUMBER=$((wine_env_display_base + 1))
-    source scripts/wine-env.sh
-    trap wine_env_down EXIT
-    wine_env_up || { fail "wine: no 64-bit-only prefix"; return; }
-    run_ctest x86_64 -L '^core_tests$'
-    run_ctest x86_64 -R '^Runs/ProgramTest\..*/ManNormal( |$)'
-  }
-  # In a subshell: its environment and exit trap stay its own; the counts come back as one line.
-  counts=$(mktemp)
-  (only64; echo "$passed $failed $skipped $status" >"$counts")
-  read -r passed failed skipped status <"$counts"
-  rm -f "$counts"
-fi
+  cat "$out/only64.log"
+}
 
-echo
-echo "presets: ${presets[*]}"
-if [ "$skipped" -gt 0 ]; then
-  echo "total: $passed passed, $failed failed, $skipped skipped"
-else
-  echo "total: $passed passed, $failed failed"
+host_suite() {
+  if wants host; then check host build host && ctest_run host host; fi
+  if wants fuzz; then check fuzz build fuzz && ctest_run fuzz fuzz; fi
+  if wants release; then
+    if unchanged release; then
+      echo "release: built twice to the same bytes before, for these files and tools"
+      count release 1 0
+    else
+      check release bash scripts/release.sh --check && passed release
+    fi
+  fi
+}
+
+# The kit's cases under Wine 10, all of which must pass, as many as the same programs have here.
+wine10_suite() {
+  local kit expected
+  until [ -e "$out/$kit_preset.built" ]; do sleep 1; done
+  if [ "$kit_preset" = i686 ]; then
+    bash scripts/release.sh --tests >/dev/null && kit=$(ls build/release/*-windows-tests.zip)
+  else
+    build x86_64 >/dev/null && wine_env_holder_build &&
+      python3 scripts/release.py kit build/x86_64 build/wine10 >/dev/null &&
+      kit=$(ls build/wine10/*-windows-x86_64-tests.zip)
+  fi
+  [ -n "${kit:-}" ] || { count wine10 0 1; echo "wine10: no test kit"; return 1; }
+  until [ -e build/wine10/root.status ]; do sleep 1; done
+  cat build/wine10/root.log
+  [ "$(cat build/wine10/root.status)" = 0 ] ||
+    { count wine10 0 1; echo "wine10: no Debian 13 root"; return 1; }
+  rm -f build/wine10/report.txt
+  bash scripts/wine10.sh "$kit"
+  local status=$?
+  read -r n m _ < <(tr -d '\r' <build/wine10/report.txt | grep -oE '^[0-9]+ passed, [0-9]+ failed' |
+    tr -dc '0-9 \n')
+  count wine10 "${n:-0}" "${m:-1}"
+  expected=$(ctest --test-dir "build/$kit_preset" -N -L "$(kit_labels)" | grep ' Test *#' |
+    grep -vc ': wine/')
+  [ "${n:-0}" -eq "$expected" ] || { echo "wine10: $n cases passed, $expected expected"; return 1; }
+  return $status
+}
+
+# The guest's checks: a prefix and an X display of the user's own, made before the suites start,
+# are the same afterwards (same files, same server); a hanging case's first line reaches CTest's
+# output at its time limit; without root or sudo, the step wine10 fails at once in one line.
+guest_begin() {
+  local n
+  user=$out/user
+  rm -rf "$user" && mkdir -p "$user/prefix/drive_c" && echo '"Version"="win98"' >"$user/prefix/user.reg"
+  for ((n = ${WINE_DISPLAY_NUMBER:-57}; ; n++)); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  setsid Xvfb ":$n" -nolisten tcp >/dev/null 2>&1 </dev/null &
+  user_x=$!
+  for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  user_files=$(find "$user" -printf '%p %s %T@\n' | sort)
+  export WINEPREFIX=$user/prefix DISPLAY=:$n
+}
+guest_end() {
+  [ "$(find "$user" -printf '%p %s %T@\n' | sort)" = "$user_files" ] ||
+    { echo "guest: the user's prefix $user/prefix was changed"; return 1; }
+  kill -0 "$user_x" 2>/dev/null || { echo "guest: the user's X server was ended"; return 1; }
+  kill "$user_x"
+}
+guest_hang() {
+  local dir=$out/hang log=$out/hang.log
+  rm -rf "$dir" && mkdir -p "$dir" && wine_env_holder_build || return 1
+  cat >"$dir/CTestTestfile.cmake" <<EOF
+add_test(up bash $repo/scripts/wine-env.sh up $dir/wine)
+add_test(down bash $repo/scripts/wine-env.sh down $dir/wine)
+add_test(hang $repo/scripts/wine-run --env $dir/wine $wine_env_holder)
+set_tests_properties(up PROPERTIES FIXTURES_SETUP w)
+set_tests_properties(down PROPERTIES FIXTURES_CLEANUP w)
+set_tests_properties(hang PROPERTIES FIXTURES_REQUIRED w TIMEOUT 5)
+EOF
+  local start=$SECONDS
+  ctest --test-dir "$dir" --output-on-failure >"$log" 2>&1
+  grep -q 'hang .*Timeout' "$log" && grep -q '^desktop held' "$log" && [ $((SECONDS - start)) -lt 60 ] ||
+    { cat "$log"; echo "guest: the hanging case's output did not reach CTest at its limit"; return 1; }
+}
+guest_no_root() {
+  local said
+  [ "$(id -u)" -eq 0 ] || { echo "guest: not root, so the check without root is left out"; return 0; }
+  said=$(setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin \
+           bash scripts/wine10.sh --root 2>&1)
+  [ $? -ne 0 ] && [ "$(wc -l <<<"$said")" -eq 1 ] ||
+    { echo "guest: without root or sudo, wine10.sh said: $said"; return 1; }
+}
+
+# The suites, each a background job; wait_for NAME waits for one, showing its output once.
+declare -A job
+run() {
+  echo "== $1: started at $(($(date +%s) - began)) s"
+  "$1_suite" >"$out/$1.log" 2>&1 </dev/null &
+  job[$1]=$!
+}
+wait_for() {
+  [ -n "${job[$1]:-}" ] || return 0
+  wait "${job[$1]}"
+  echo "== $1: ended at $(($(date +%s) - began)) s with $?"
+  cat "$out/$1.log"
+  unset "job[$1]"
+}
+
+! wants guest || guest_begin
+if wants wine10; then
+  wants "$kit_preset" || touch "$out/$kit_preset.built"
+  # Mostly downloading, and needed last: made from the start.
+  mkdir -p build/wine10
+  rm -f build/wine10/root.status
+  (bash scripts/wine10.sh --root >build/wine10/root.log 2>&1 </dev/null
+    echo $? >build/wine10/root.status) &
 fi
-exit $status
+trap 'kill -TERM -- $(jobs -p | sed "s/^/-/") 2>/dev/null; wait' EXIT
+for suite in i686 x86_64 analysis; do ! wants "$suite" || run "$suite"; done
+! wants host && ! wants fuzz && ! wants release || run host
+! wants wine10 || run wine10
+if wants guest; then
+  check guest guest_hang
+  check guest guest_no_root
+fi
+for suite in i686 x86_64 host analysis wine10; do wait_for "$suite"; done
+! wants guest || check guest guest_end
+trap - EXIT
+
+read -r passed failed skipped < <(cat "$out"/*.count 2>/dev/null |
+  awk '{p += $1; f += $2; s += $3} END {print p + 0, f + 0, s + 0}')
+echo
+echo "steps: ${steps[*]} ($(($(date +%s) - began)) s)"
+echo "total: $passed passed, $failed failed$([ "$skipped" -eq 0 ] || echo ", $skipped skipped")"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -8,9 +8,21 @@
 # root ended on every way out.
 # Usage: scripts/wine10.sh KIT.zip
 #        scripts/wine10.sh --root   (only makes the root, or gives it the packages it lacks)
-# Ends with "wine10: N passed, M failed" and the runner's exit code; 1 when the root cannot be
+# Ends with the runner's exit code, its report in build/wine10/report.txt; 1 when the root cannot be
 # made (no mirror, no permission to mount), naming the failing command and its last lines.
+# Making, mounting and entering the root need root: an ordinary user's run does those through
+# sudo (without a password prompt: run sudo -v first) and keeps everything else, the kit and the
+# Wine prefix inside the root among them, the user's own.
 set -uo pipefail
+PATH+=:/usr/sbin:/sbin
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo -n"
+  $sudo true 2>/dev/null || {
+    echo "wine10: needs root, or sudo without a password prompt (sudo -v first), for its root" >&2
+    exit 1
+  }
+fi
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 kit=${1:?usage: scripts/wine10.sh KIT.zip | --root}
 here=$repo/build/wine10
@@ -34,14 +46,14 @@ root_leave() {
     for pid in /proc/[0-9]*; do
       [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] || continue
       [ "$(awk '{print $3}' "$pid/stat" 2>/dev/null)" = Z ] && continue
-      kill -9 "${pid#/proc/}" 2>/dev/null && left=$((left + 1))
+      $sudo kill -9 "${pid#/proc/}" 2>/dev/null && left=$((left + 1))
     done
     [ "$left" -eq 0 ] && break
     sleep 0.5
   done
   local i
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-    umount "${mounts[$i]}" 2>/dev/null || umount -l "${mounts[$i]}" ||
+    $sudo umount "${mounts[$i]}" 2>/dev/null || $sudo umount -l "${mounts[$i]}" ||
       say "could not unmount ${mounts[$i]}"
   done
   mounts=()
@@ -63,19 +75,18 @@ step() {
 }
 
 root_mount() {
-  mkdir -p "$root/proc" "$root/dev" &&
-    step "$here/mount.log" mount -t proc proc "$root/proc" && mounts+=("$root/proc") &&
-    step "$here/mount.log" mount --bind /dev "$root/dev" && mounts+=("$root/dev") &&
-    step "$here/mount.log" mount --bind /dev/pts "$root/dev/pts" && mounts+=("$root/dev/pts")
+  step "$here/mount.log" $sudo mount -t proc proc "$root/proc" && mounts+=("$root/proc") &&
+    step "$here/mount.log" $sudo mount --bind /dev "$root/dev" && mounts+=("$root/dev") &&
+    step "$here/mount.log" $sudo mount --bind /dev/pts "$root/dev/pts" && mounts+=("$root/dev/pts")
 }
 
 # Installs the packages into the mounted root; once they are all there, their list goes into the
 # .ready mark, so that a root made with an older list gets the new packages on its next run.
 root_packages() {
-  step "$here/apt.log" chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+  step "$here/apt.log" $sudo chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     DEBIAN_FRONTEND=noninteractive sh -c "dpkg --add-architecture i386 && apt-get update &&
       apt-get install -y --no-install-recommends ${packages[*]} && apt-get clean" || return 1
-  echo "${packages[*]}" >"$root/.ready"
+  echo "${packages[*]}" | $sudo tee "$root/.ready" >/dev/null
 }
 
 # A half-made root is made again from nothing, once nothing is mounted inside it: a bind mount of
@@ -86,11 +97,11 @@ root_make() {
     grep " $root/" /proc/mounts | cut -d' ' -f2 | sed 's/^/  /' >&2
     return 1
   fi
-  rm -rf "$root"
+  $sudo rm -rf "$root"
   mkdir -p "$here"
   command -v debootstrap >/dev/null || { say "debootstrap is not installed"; return 1; }
   say "making the Debian 13 root $root (a few minutes, once)"
-  step "$here/debootstrap.log" debootstrap --variant=minbase trixie "$root" || return 1
+  step "$here/debootstrap.log" $sudo debootstrap --variant=minbase trixie "$root" || return 1
   root_mount || return 1
   root_packages
 }
@@ -105,37 +116,27 @@ fi
 [ "$kit" != --root ] || exit 0
 
 # The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
+# The folder for them inside the root is the caller's, and so is what runs there.
+$sudo mkdir -p "$root$inside" && $sudo chown "$(id -u):$(id -g)" "$root$inside" || exit 1
 rm -rf "$root$inside/scripts" "$root$inside/kit"
-mkdir -p "$root$inside/scripts" "$root$inside/kit"
+mkdir -p "$root$inside/scripts" "$root$inside/kit" "$root$inside/build" "$root$inside/home"
 cp -p "$repo/scripts/wine-env.sh" "$repo/scripts/desktop-hold.c" "$root$inside/scripts/"
 # The desktop holder that wine-env.sh starts, built on the host (the root has no compiler) and
 # copied with its time, so that it stays newer than its source.
-mkdir -p "$root$inside/build"
 cp -p "$repo/build/desktop-hold.exe" "$root$inside/build/" ||
   { say "no desktop holder $repo/build/desktop-hold.exe; wine-env.sh builds it on the host"; exit 1; }
 python3 -m zipfile -e "$kit" "$root$inside/kit" || { say "cannot unpack $kit"; exit 1; }
 
-# A prefix made by the 64-bit loader alone lacks the 32-bit half: that path keeps one of its own.
-prefix=$inside/build/wine-prefix
-[ "${WINE_64BIT_ONLY:-}" != 1 ] || prefix+=-64bit-only
-log=$here/run.log
-chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root TERM=dumb WINEPREFIX="$prefix" \
-  WINE_DISPLAY_NUMBER="$display" WINE_64BIT_ONLY="${WINE_64BIT_ONLY:-}" \
+$sudo chroot --userspec="$(id -u):$(id -g)" "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
+  HOME=$inside/home TERM=dumb WINE_DISPLAY_NUMBER="$display" WINE_64BIT_ONLY="${WINE_64BIT_ONLY:-}" \
   bash -c "source $inside/scripts/wine-env.sh || exit 1
-    "\$WINE_ENV_LOADER" --version
-    wine_env_up || exit 1
+    \"\$WINE_ENV_LOADER\" --version
+    wine_env_up $inside/build/wine && wine_env_use \$(wine_env_dir $inside/build/wine) || exit 1
     cd $inside/kit && \"\$WINE_ENV_LOADER\" cmd /c run-tests.cmd
     status=\$?
-    wine_env_down
-    exit \$status" 2>&1 | tee "$log"
-status=${PIPESTATUS[0]}
+    wine_env_down $inside/build/wine
+    exit \$status" 2>&1
+status=$?
 cp "$root$inside/kit/report.txt" "$here/report.txt" 2>/dev/null
-
-summary=$(tr -d '\r' <"$log" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -n 1)
-if [ -z "$summary" ]; then
-  say "the kit's runner gave no summary (exit code $status); see $log"
-  exit 1
-fi
 say "$(($(date +%s) - began)) s; the report is $here/report.txt"
-echo "wine10: $summary"
 exit "$status"
