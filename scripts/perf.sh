@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures every speed and size figure the project claims, each side by side with its yardstick in
-# this one run, and rewrites docs/PERFORMANCE.md from the measurements (kept in build/perf/).
+# this one run, and rewrites the tables of docs/PERFORMANCE.md from the measurements (kept in
+# build/perf/); the text around the tables is written by hand.
 # Builds what it needs (presets bench and i686) and runs the Windows side under Wine on the
 # project's Xvfb display; where Wine runs 64-bit programs only, the x86_64 build stands in for
 # i686. The number conversions are also counted under callgrind, in instructions per call.
@@ -17,10 +18,9 @@ number_repetitions=15
 event_rounds=21
 startup_rounds=100
 
-began=$(date +%s)
 out=build/perf
 rm -rf "$out"
-mkdir -p "$out" docs
+mkdir -p "$out"
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target number_text_bench
@@ -70,7 +70,6 @@ measure startup scripts/wine-run "$bin/bench/startup_bench.exe" "$bin/waagenfuch
   "$bin/bench/minimal_dialog_setup.exe" "$bin/bench/minimal_dialog_visible.exe" \
   "$startup_rounds"
 
-python3 scripts/perf-report.py --measurements "$out" --program "$bin/waagenfuchs.exe" \
-  --minimal "$bin/bench/minimal_dialog.exe" --command scripts/perf.sh --preset "$preset" \
-  --seconds $(($(date +%s) - began)) >docs/PERFORMANCE.md
-echo "perf: wrote docs/PERFORMANCE.md" >&2
+python3 scripts/perf-report.py "$out" "$bin/waagenfuchs.exe" "$bin/bench/minimal_dialog.exe" \
+  "$preset" docs/PERFORMANCE.md
+echo "perf: rewrote the tables of docs/PERFORMANCE.md" >&2
