@@ -57,15 +57,17 @@ check() {
   if "$@"; then count "$name" 1 0; else count "$name" 0 1; echo "$name: failed"; return 1; fi
 }
 
-# unchanged NAME: whether the check NAME passed for exactly these tracked files and tools;
-# passed NAME records it.
-tree_key() {
-  { git ls-files -s; git diff HEAD; dpkg-query -W cppcheck clang-tidy clang-format \
-      g++-mingw-w64-i686-posix python3; } 2>/dev/null | sha256sum | cut -c1-16
+# unchanged NAME PATHSPEC...: whether the check NAME passed before for exactly these tracked
+# files (as they are now) and tools; passed NAME records it.
+key_of() {
+  { git ls-files -s -- "$@"; git diff HEAD -- "$@"; dpkg-query -W cppcheck clang-tidy \
+      clang-format g++-mingw-w64-i686-posix python3; } 2>/dev/null | sha256sum | cut -c1-16
 }
-key=$(tree_key)
-unchanged() { [ "$(cat "$out/$1.passed" 2>/dev/null)" = "$key" ]; }
-passed() { echo "$key" >"$out/$1.passed"; }
+unchanged() { [ "$(cat "$out/$1.passed" 2>/dev/null)" = "$(key_of "${@:2}")" ]; }
+passed() { key_of "${@:2}" >"$out/$1.passed"; }
+analysed=('*.c' '*.cpp' '*.h' '.clang-*' .cppcheck-suppressions '*CMakeLists.txt' 'cmake/*'
+          CMakePresets.json scripts/analyse.sh)
+released=(. ':!*.md' ':!tests' ':!scripts' scripts/release.sh scripts/release.py)
 
 # The kit's programs (written when the preset is configured) as a CTest label expression.
 kit_preset=i686
@@ -77,11 +79,11 @@ build() { cmake --preset "$1" >/dev/null && nice -n 10 cmake --build --preset "$
 analysis_suite() {
   local tool
   for tool in cppcheck clang-tidy clang-format; do
-    if unchanged "$tool"; then
+    if unchanged "$tool" "${analysed[@]}"; then
       echo "analysis: $tool passed before for these files and tools"
       count analysis 1 0
     else
-      check analysis bash scripts/analyse.sh "$tool" && passed "$tool"
+      check analysis bash scripts/analyse.sh "$tool" && passed "$tool" "${analysed[@]}"
     fi
   done
 }
@@ -118,11 +120,11 @@ host_suite() {
   if wants host; then check host build host && ctest_run host host; fi
   if wants fuzz; then check fuzz build fuzz && ctest_run fuzz fuzz; fi
   if wants release; then
-    if unchanged release; then
+    if unchanged release "${released[@]}"; then
       echo "release: built twice to the same bytes before, for these files and tools"
       count release 1 0
     else
-      check release bash scripts/release.sh --check && passed release
+      check release bash scripts/release.sh --check && passed release "${released[@]}"
     fi
   fi
 }
