@@ -55,8 +55,9 @@ wine_env_dir() {
 # none otherwise: never one that the caller inherited.
 wine_env_use() {
   export WINEPREFIX="$1/prefix" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
-  # No Mono or Gecko installers; the ANSI code page is 1252 only under a UTF-8 locale.
-  export WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+  # No Mono or Gecko installers, and no menu entries or file types written into the user's home;
+  # the ANSI code page is 1252 only under a UTF-8 locale.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" LC_ALL=C.UTF-8
   unset WINESERVER DISPLAY
   [ ! -f "$1/up" ] || export DISPLAY=":$(cat "$1/display")"
   if [ "$WINE_ENV_32BIT" = yes ]; then unset WINELOADER; else export WINELOADER=$wine_env_loader64; fi
