@@ -74,7 +74,11 @@ kit_preset=i686
 [ "$WINE_ENV_32BIT" = yes ] || kit_preset=x86_64
 kit_labels() { echo "^($(sed 's/\.exe .*//' "build/$kit_preset/kit/tests.txt" | paste -sd'|'))\$"; }
 
-build() { cmake --preset "$1" >/dev/null && nice -n 10 cmake --build --preset "$1"; }
+# The i686 build comes first, as the kit under Wine 10, the longest suite, waits for it.
+build() {
+  cmake --preset "$1" >/dev/null && nice -n "$([ "$1" = i686 ] && echo 0 || echo 10)" \
+    cmake --build --preset "$1"
+}
 
 analysis_suite() {
   local tool
@@ -124,7 +128,7 @@ host_suite() {
       echo "release: built twice to the same bytes before, for these files and tools"
       count release 1 0
     else
-      check release nice -n 10 bash scripts/release.sh --check && passed release "${released[@]}"
+      check release nice -n 19 bash scripts/release.sh --check && passed release "${released[@]}"
     fi
   fi
 }
@@ -207,14 +211,14 @@ guest_no_root() {
 }
 
 # The suites, each a background job; wait_for NAME waits for one, showing its output once. Builds
-# and the analysis, which only keep the processors busy, yield to the tests, which have time
-# limits.
+# and, most, the analysis and the release check, which only keep the processors busy, yield to
+# the tests, which have time limits.
 declare -A job
 run() {
   echo "== $1: started at $(($(date +%s) - began)) s"
   "$1_suite" >"$out/$1.log" 2>&1 </dev/null &
   job[$1]=$!
-  [ "$1" != analysis ] || renice -n 10 -p "$!" >/dev/null
+  [ "$1" != analysis ] || renice -n 19 -p "$!" >/dev/null
 }
 wait_for() {
   [ -n "${job[$1]:-}" ] || return 0
