@@ -1,10 +1,18 @@
 #include "gadget/gadget_list.h"
 
 #include "gadget/string_gadget.h"
+#include "runtime/instance.h"
 #include "runtime/memory.h"
 #include "tests/gadget/gadget_fixture.h"
 
+#include <string>
+
 namespace {
+
+GadgetStackRecord* StackRecordOf(HWND window) {
+  std::string name = "KX_GadgetStack_" + std::to_string(reinterpret_cast<intptr_t>(ModuleInstance));
+  return static_cast<GadgetStackRecord*>(GetPropA(window, name.c_str()));
+}
 
 HWND FieldCreate(intptr_t number) {
   return reinterpret_cast<HWND>(
@@ -13,10 +21,51 @@ HWND FieldCreate(intptr_t number) {
 
 TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   HWND other = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
+  LONG_PTR otherProc = GetWindowLongPtrA(other, GWLP_WNDPROC);
   HWND first = FieldCreate(1);
+  // Entry 0 of the stack in use, so that the list window still reads window_: the depth and the
+  // capacity must travel with the stack.
+  HWND* stack = GadgetList->stack;
+  stack[0] = window_;
+  GadgetList->depth = 1;
+  GadgetList->capacity = 7;
+  GadgetList->optionRun = 1;
   EXPECT_EQ(GadgetListUse(other), window_);
+  GadgetStackRecord* parked = StackRecordOf(window_);
+  GadgetStackRecord* adopted = StackRecordOf(other);
+  ASSERT_NE(parked, nullptr);
+  ASSERT_NE(adopted, nullptr);
+  EXPECT_EQ(parked->window, window_);
+  EXPECT_EQ(parked->savedWindow, window_);
+  EXPECT_EQ(parked->savedStack, stack);
+  EXPECT_EQ(parked->savedDepth, 1);
+  EXPECT_EQ(parked->savedCapacity, 7);
+  EXPECT_EQ(adopted->window, other);
+  EXPECT_EQ(adopted->savedStack, nullptr);
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(adopted->oldProc), otherProc);
+  EXPECT_EQ(GetWindowLongPtrA(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListWindowProc));
+  HWND* otherStack = GadgetList->stack;
+  EXPECT_NE(otherStack, nullptr);
+  EXPECT_NE(otherStack, stack);
+  EXPECT_EQ(GadgetList->window, other);
+  EXPECT_EQ(GadgetList->depth, 0);
+  EXPECT_EQ(GadgetList->capacity, 10);
+  EXPECT_EQ(GadgetList->optionRun, 0);
   HWND second = FieldCreate(2);
+  GadgetList->optionRun = 1;
   EXPECT_EQ(GadgetListUse(window_), other);
+  EXPECT_EQ(GadgetList->window, window_);
+  EXPECT_EQ(GadgetList->stack, stack);
+  EXPECT_EQ(GadgetList->depth, 1);
+  EXPECT_EQ(GadgetList->capacity, 7);
+  EXPECT_EQ(GadgetList->optionRun, 0);
+  EXPECT_EQ(parked->savedStack, nullptr);
+  EXPECT_EQ(adopted->savedWindow, other);
+  EXPECT_EQ(adopted->savedStack, otherStack);
+  EXPECT_EQ(adopted->savedDepth, 0);
+  EXPECT_EQ(adopted->savedCapacity, 10);
+  GadgetList->depth = 0;
+  GadgetList->capacity = 10;
   HWND third = FieldCreate(3);
   EXPECT_EQ(ChildWindows(window_), (std::vector<HWND>{first, third}));
   EXPECT_EQ(ChildWindows(other), std::vector<HWND>{second});
@@ -55,10 +104,21 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
       // cppcheck-suppress leakReturnValNotUsed ; HeapDestroy frees every block of the heap
       HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
     }
+    HWND* stack = GadgetList->stack;
     MainHeap = heap;
     EXPECT_EQ(GadgetListUse(other), current);
     MainHeap = mainHeap;
     EXPECT_EQ(GadgetListUse(nullptr), current);
+    EXPECT_EQ(GadgetList->window, current);
+    EXPECT_EQ(GadgetList->stack, stack);
+    EXPECT_EQ(StackRecordOf(other), nullptr);
+    if (current) {
+      EXPECT_EQ(StackRecordOf(current)->savedStack, nullptr) << "nothing parked";
+      // The record taken for the refused window went back: the hole is free again.
+      void* again = HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
+      EXPECT_NE(again, nullptr);
+      HeapFree(heap, 0, again);
+    }
   }
   HeapDestroy(heap);
   EXPECT_NE(GetWindowLongPtrA(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListWindowProc));

@@ -99,6 +99,60 @@ TEST_F(GadgetTest, NumbersWithoutAGadgetChangeNothing) {
   EXPECT_STREQ(text, "bleibt");
 }
 
+int32_t KeptX(GadgetRecord*) { return 3; }
+int32_t KeptY(GadgetRecord*) { return 4; }
+int32_t KeptWidth(GadgetRecord*) { return 50; }
+int32_t KeptHeight(GadgetRecord*) { return 60; }
+
+// GadgetResize on a record of each kind code, for a control at 10, 20 of 40 x 30: each kept value
+// from the kind's own slot when it has one, else from the control's rectangle; and only kinds 1
+// and 3 invalidate the control beyond what the move itself does (nothing, when it stays put).
+TEST_F(GadgetTest, ResizeKeepsEachValueByItselfAndRepaintsKinds1And3) {
+  constexpr int32_t K = GadgetKeep;
+  GadgetType plain[] = {GadgetTypeBlank(1), GadgetTypeBlank(2), GadgetTypeBlank(3),
+                        GadgetTypeBlank(5), GadgetTypeBlank(7)};
+  GadgetType slots = GadgetTypeBlank(2);
+  slots.getX = KeptX;
+  slots.getY = KeptY;
+  slots.getWidth = KeptWidth;
+  slots.getHeight = KeptHeight;
+  struct Case {
+    const GadgetType* type;
+    int32_t x, y, width, height;
+    std::vector<LONG> place;
+    bool invalidated;
+  } const cases[] = {
+      {&plain[1], K, 15, 70, K, {10, 15, 80, 45}, false},
+      {&plain[1], 5, K, K, 33, {5, 20, 45, 53}, false},
+      {&plain[1], 6, 7, 8, 9, {6, 7, 14, 16}, false},
+      {&slots, K, 15, 70, K, {3, 15, 73, 75}, false},
+      {&slots, 5, K, K, 33, {5, 4, 55, 37}, false},
+      {&slots, K, K, K, K, {3, 4, 53, 64}, false},
+      {&plain[0], K, K, K, K, {10, 20, 50, 50}, true},
+      {&plain[1], K, K, K, K, {10, 20, 50, 50}, false},
+      {&plain[2], K, K, K, K, {10, 20, 50, 50}, true},
+      {&plain[3], K, K, K, K, {10, 20, 50, 50}, false},
+      {&plain[4], K, K, K, K, {10, 20, 50, 50}, false},
+  };
+  HWND control = TestControlCreate(window_, "Static", "", WS_VISIBLE, 10, 20, 40, 30, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    MoveWindow(control, 10, 20, 40, 30, TRUE);
+    UpdateWindow(window_);
+    UpdateWindow(control);
+    GadgetRecord record = {};
+    record.control = control;
+    record.type = c.type;
+    GadgetResize(&record, c.x, c.y, c.width, c.height);
+    RECT r = RectInParent(control);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), c.place);
+    if (c.place == std::vector<LONG>{10, 20, 50, 50}) {
+      EXPECT_EQ(GetUpdateRect(control, nullptr, FALSE) != 0, c.invalidated) << "kind " << c.type->kind;
+    }
+  }
+  DestroyWindow(control);
+}
+
 // A control of identifier 0 without KX_ID reads like gadget 0, but is not its control.
 TEST_F(GadgetTest, OnlyAGadgetsOwnControlReachesItsKind) {
   StringGadgetCreate(0, 0, 0, 80, 20, "x", 0);
