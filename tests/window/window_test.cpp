@@ -85,6 +85,12 @@ TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
     EXPECT_EQ(WindowFind(0)->sizeState, c.zoomed || c.iconic ? 1 : 0);
     EXPECT_EQ(GetPropA(handle, PropertyWindowId), reinterpret_cast<HANDLE>(1));
     EXPECT_EQ(ClassNameOf(handle), "WindowClass_0");
+    // No extended style of its own: the platform adds only the edge of a captioned window.
+    EXPECT_EQ(GetWindowLongA(handle, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    EXPECT_EQ(GetClassLongPtrA(handle, GCL_STYLE), static_cast<ULONG_PTR>(CS_DBLCLKS));
+    EXPECT_EQ(GetClassLongPtrA(handle, GCLP_HCURSOR),
+              reinterpret_cast<ULONG_PTR>(LoadCursorA(nullptr, IDC_ARROW)));
+    EXPECT_EQ(GetClassLongPtrA(handle, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
     WindowClose(0);
   }
 }
@@ -257,6 +263,8 @@ TEST_F(RuntimeWindowTest, LayerEndClosesNumbersInOrderThenDynamicWindows) {
 
 TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
   auto owner = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 200, 100, "owner", 0));
+  // Above the owner in the z-order: the platform alone would activate it next.
+  WindowOpen(3, 300, 10, 100, 50, "bystander", 0);
   auto owned = reinterpret_cast<HWND>(WindowOpenWithParent(2, 40, 40, 100, 50, "owned", 0, owner));
   ASSERT_EQ(GetActiveWindow(), owned);
   std::vector<MSG> trail;
@@ -267,6 +275,8 @@ TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
                     {{WM_ACTIVATE, "activate"}, {WM_DESTROY, "destroy"}}),
             (std::vector<std::string>{"activate owner", "destroy owned"}));
   EXPECT_EQ(GetActiveWindow(), owner);
+  WindowClose(3);
+  EXPECT_EQ(GetActiveWindow(), owner) << "a window without owner activates nothing as it goes";
 }
 
 LRESULT CALLBACK AnswerZero(HWND, UINT, WPARAM, LPARAM) {
