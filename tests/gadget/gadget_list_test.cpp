@@ -9,6 +9,13 @@
 
 namespace {
 
+int BusyBlocks(HANDLE heap) {
+  PROCESS_HEAP_ENTRY entry = {};
+  int count = 0;
+  while (HeapWalk(heap, &entry)) count += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
+  return count;
+}
+
 GadgetStackRecord* StackRecordOf(HWND window) {
   std::string name = "KX_GadgetStack_" + std::to_string(reinterpret_cast<intptr_t>(ModuleInstance));
   return static_cast<GadgetStackRecord*>(GetPropA(window, name.c_str()));
@@ -26,8 +33,10 @@ TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   // Entry 0 of the stack in use, so that the list window still reads window_: the depth and the
   // capacity must travel with the stack.
   HWND* stack = GadgetList->stack;
-  stack[0] = window_;
   GadgetList->depth = 1;
+  stack[0] = other;
+  EXPECT_EQ(GadgetListUse(nullptr), other) << "entry 0 of a stack in use is the list window";
+  stack[0] = window_;
   GadgetList->capacity = 7;
   GadgetList->optionRun = 1;
   EXPECT_EQ(GadgetListUse(other), window_);
@@ -73,6 +82,25 @@ TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   EXPECT_EQ(GadgetListUse(nullptr), window_) << "a parked list's window went; the current one stays";
 }
 
+// A list window without a record of its own (entry 0 of a stack in use) parks nothing: a new
+// window takes the live stack over, with its capacity.
+TEST_F(GadgetTest, FirstUseAfterAWindowWithoutRecordKeepsTheStack) {
+  HWND stranger = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
+  HWND other = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
+  HWND* stack = GadgetList->stack;
+  stack[0] = stranger;
+  GadgetList->depth = 1;
+  GadgetList->capacity = 7;
+  EXPECT_EQ(GadgetListUse(other), stranger);
+  EXPECT_EQ(GadgetList->stack, stack);
+  EXPECT_EQ(GadgetList->capacity, 7);
+  EXPECT_EQ(GadgetList->depth, 0);
+  EXPECT_EQ(GadgetList->window, other);
+  GadgetList->capacity = 10;
+  DestroyWindow(other);
+  DestroyWindow(stranger);
+}
+
 TEST_F(GadgetTest, DestroyingTheListWindowLeavesNoneUntilTheNextUse) {
   FieldCreate(1);
   DestroyWindow(window_);
@@ -87,7 +115,11 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
   HWND other = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   HWND gone = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   DestroyWindow(gone);
+  GadgetList->optionRun = 1;
+  int blocks = BusyBlocks(MainHeap);
   EXPECT_EQ(GadgetListUse(gone), window_);
+  EXPECT_EQ(BusyBlocks(MainHeap), blocks) << "the refused window's record and stack went back";
+  EXPECT_EQ(GadgetList->optionRun, 1) << "a refused switch changes nothing";
   // A fixed heap filled up stands in for a MainHeap in want. One freed record-sized block (among
   // taken ones) leaves room for a window's record but not for its stack.
   HANDLE heap = HeapCreate(0, 0, 65536);
@@ -109,6 +141,7 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
     EXPECT_EQ(GadgetListUse(other), current);
     MainHeap = mainHeap;
     EXPECT_EQ(GadgetListUse(nullptr), current);
+    EXPECT_EQ(GadgetList->optionRun, 1);
     EXPECT_EQ(GadgetList->window, current);
     EXPECT_EQ(GadgetList->stack, stack);
     EXPECT_EQ(StackRecordOf(other), nullptr);
