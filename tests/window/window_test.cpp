@@ -279,6 +279,20 @@ TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
   EXPECT_EQ(GetActiveWindow(), owner) << "a window without owner activates nothing as it goes";
 }
 
+LRESULT CALLBACK CloseWindow5AtShow(HWND, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_SHOWWINDOW && wParam) WindowClose(5);
+  return PASS_ON;
+}
+
+// A callback may close the window while it is being shown: then it was never opened.
+TEST_F(RuntimeWindowTest, WindowClosedWhileItIsShownIsNotOpened) {
+  Events->globalCallback = CloseWindow5AtShow;
+  intptr_t opened = WindowOpen(5, 10, 10, 100, 50, "5", 0);
+  Events->globalCallback = nullptr;
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(WindowFind(5), nullptr);
+}
+
 LRESULT CALLBACK AnswerZero(HWND, UINT, WPARAM, LPARAM) {
   return 0;
 }
@@ -370,6 +384,16 @@ TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
     GetWindowTextA(rich, text, sizeof text);
     EXPECT_STREQ(text, s.richText);
   }
+  // With no focus at all, a Tab (down in the thread's key state) is the accelerators'.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  BYTE tab = keys[VK_TAB];
+  keys[VK_TAB] = 0x80;
+  SetKeyboardState(keys);
+  SetFocus(nullptr);
+  EXPECT_EQ(WindowAcceleratorFor(window), WindowFind(0)->acceleratorTable);
+  keys[VK_TAB] = tab;
+  SetKeyboardState(keys);
 }
 
 // A runtime window as an MDI frame (KX_MDI_Gadget names its client) and another as one of its
@@ -387,6 +411,8 @@ TEST_F(RuntimeWindowTest, MdiFrameAndChildTakeTheFramePaths) {
   EXPECT_EQ(r.right - r.left, 100) << "WM_SIZE never reaches the frame procedure";
   SendMessageA(frame, WM_SETFOCUS, 0, 0);
   EXPECT_EQ(GetFocus(), client) << "the frame procedure hands the focus to its client";
+  SendMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(frame)) << "a handled close request never reaches the frame procedure";
 
   auto child = reinterpret_cast<HWND>(
       WindowOpenWithParent(1, 0, 0, 120, 60, "Kind", WS_CHILD | WS_CAPTION, client));
