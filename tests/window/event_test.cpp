@@ -148,6 +148,12 @@ TEST_F(RuntimeWindowTest, DispatchedMessagesLeaveTheirEvent) {
     EXPECT_EQ(EventType(), c.type);
     EXPECT_EQ(Events->dropData, nullptr);
   }
+  // The wait without a limit takes any message, WM_QUIT too, and returns its number.
+  EventsDrain();
+  PostMessageA(window, WM_APP, 0, 0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_APP));
+  PostQuitMessage(0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_QUIT));
 }
 
 TEST_F(RuntimeWindowTest, ControlCommandsAreGadgetOrMenuEvents) {
@@ -217,6 +223,13 @@ TEST_F(RuntimeWindowTest, QueuedEventComesFirstAndNamesItsWindow) {
   EXPECT_EQ(EventWaitTimeout(0), static_cast<int32_t>(WM_USER + 7)) << "then the message";
   EXPECT_EQ(EventWaitTimeout(0), EventCodeNone);
   EXPECT_EQ(EventWaitTimeout(20), EventCodeNone);
+  // A command sent outside the wait leaves its code pending; the queued event returned first
+  // drops it, so that it is not taken for the next message's.
+  SendMessageA(other, WM_MOVE, 0, 0);
+  SendMessageA(window, WM_COMMAND, 42, 0);
+  PostMessageA(window, WM_USER + 8, 0, 0);
+  EXPECT_EQ(EventWaitTimeout(0), EventCodeMove);
+  EXPECT_EQ(EventWaitTimeout(0), static_cast<int32_t>(WM_USER + 8));
 }
 
 LRESULT CALLBACK MoveAnswerer(HWND, UINT message, WPARAM, LPARAM) {
