@@ -216,12 +216,12 @@ TEST(ListTest, FailedAllocationLinksNothing) {
   EXPECT_EQ(table->dynamicList, nullptr);
   HeapDestroy(ListHeap);
   ListHeap = listHeap;
-  // The entry array's growth: refused by a heap that cannot supply it, and on 32-bit, for 4097
-  // entries of 1 MiB, by the size that no address fits; either way null and the table unchanged.
+  // The entry array's growth: refused by a heap that cannot supply it, and on 32-bit, for 65537
+  // entries of 64 KiB, by the size that no address fits; either way null and the table unchanged.
   HANDLE mainHeap = MainHeap;
   MainHeap = HeapCreate(0, 0, 4 << 20);
-  table = ObjectTableCreate(1 << 20, 1, nullptr);
-  for (int32_t number : {4, 4096}) {
+  table = ObjectTableCreate(1 << 16, 1, nullptr);
+  for (int32_t number : {100, 65536}) {
     EXPECT_EQ(ObjectSlot(table, number), nullptr) << number;
     EXPECT_EQ(table->capacity, 1) << number;
   }
@@ -252,7 +252,7 @@ TEST(LibraryRecordDeathTest, FailedAllocationEndsTheProcess) {
   EXPECT_EXIT(
       {
         MainHeap = HeapCreate(0, 0, 4096);
-        LibraryRecordCreate(8192, nullptr);
+        LibraryRecordCreate(1 << 20, nullptr);
       },
       testing::ExitedWithCode(3), "");
   EXPECT_EXIT(
