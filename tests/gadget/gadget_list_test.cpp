@@ -6,6 +6,7 @@
 #include "tests/gadget/gadget_fixture.h"
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -21,6 +22,15 @@ GadgetStackRecord* StackRecordOf(HWND window) {
   return static_cast<GadgetStackRecord*>(GetPropA(window, name.c_str()));
 }
 
+// The list state (window, stack, depth, capacity, optionRun), and what a record holds.
+auto State() {
+  const GadgetListState& s = *GadgetList;
+  return std::make_tuple(s.window, s.stack, s.depth, s.capacity, s.optionRun);
+}
+auto Parked(const GadgetStackRecord* r) {
+  return std::make_tuple(r->window, r->savedWindow, r->savedStack, r->savedDepth, r->savedCapacity);
+}
+
 HWND FieldCreate(intptr_t number) {
   return reinterpret_cast<HWND>(
       StringGadgetCreate(number, 10, static_cast<int>(30 * number), 80, 20, "x", 0));
@@ -30,49 +40,32 @@ TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   HWND other = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   LONG_PTR otherProc = GetWindowLongPtrA(other, GWLP_WNDPROC);
   HWND first = FieldCreate(1);
-  // Entry 0 of the stack in use, so that the list window still reads window_: the depth and the
-  // capacity must travel with the stack.
+  // A stack in use names its entry 0 as the list window; the depth and the capacity must travel
+  // with the stack.
   HWND* stack = GadgetList->stack;
   GadgetList->depth = 1;
   stack[0] = other;
-  EXPECT_EQ(GadgetListUse(nullptr), other) << "entry 0 of a stack in use is the list window";
+  EXPECT_EQ(GadgetListUse(nullptr), other);
   stack[0] = window_;
   GadgetList->capacity = 7;
   GadgetList->optionRun = 1;
   EXPECT_EQ(GadgetListUse(other), window_);
   GadgetStackRecord* parked = StackRecordOf(window_);
   GadgetStackRecord* adopted = StackRecordOf(other);
-  ASSERT_NE(parked, nullptr);
-  ASSERT_NE(adopted, nullptr);
-  EXPECT_EQ(parked->window, window_);
-  EXPECT_EQ(parked->savedWindow, window_);
-  EXPECT_EQ(parked->savedStack, stack);
-  EXPECT_EQ(parked->savedDepth, 1);
-  EXPECT_EQ(parked->savedCapacity, 7);
-  EXPECT_EQ(adopted->window, other);
-  EXPECT_EQ(adopted->savedStack, nullptr);
+  ASSERT_TRUE(parked && adopted);
+  HWND* otherStack = GadgetList->stack;
+  EXPECT_EQ(Parked(parked), std::make_tuple(window_, window_, stack, 1, 7));
+  EXPECT_EQ(Parked(adopted), std::make_tuple(other, HWND(nullptr), (HWND*)nullptr, 0, 0));
   EXPECT_EQ(reinterpret_cast<LONG_PTR>(adopted->oldProc), otherProc);
   EXPECT_EQ(GetWindowLongPtrA(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListWindowProc));
-  HWND* otherStack = GadgetList->stack;
-  EXPECT_NE(otherStack, nullptr);
-  EXPECT_NE(otherStack, stack);
-  EXPECT_EQ(GadgetList->window, other);
-  EXPECT_EQ(GadgetList->depth, 0);
-  EXPECT_EQ(GadgetList->capacity, 10);
-  EXPECT_EQ(GadgetList->optionRun, 0);
+  EXPECT_TRUE(otherStack && otherStack != stack);
+  EXPECT_EQ(State(), std::make_tuple(other, otherStack, 0, 10, 0));
   HWND second = FieldCreate(2);
   GadgetList->optionRun = 1;
   EXPECT_EQ(GadgetListUse(window_), other);
-  EXPECT_EQ(GadgetList->window, window_);
-  EXPECT_EQ(GadgetList->stack, stack);
-  EXPECT_EQ(GadgetList->depth, 1);
-  EXPECT_EQ(GadgetList->capacity, 7);
-  EXPECT_EQ(GadgetList->optionRun, 0);
+  EXPECT_EQ(State(), std::make_tuple(window_, stack, 1, 7, 0));
   EXPECT_EQ(parked->savedStack, nullptr);
-  EXPECT_EQ(adopted->savedWindow, other);
-  EXPECT_EQ(adopted->savedStack, otherStack);
-  EXPECT_EQ(adopted->savedDepth, 0);
-  EXPECT_EQ(adopted->savedCapacity, 10);
+  EXPECT_EQ(Parked(adopted), std::make_tuple(other, other, otherStack, 0, 10));
   GadgetList->depth = 0;
   GadgetList->capacity = 10;
   HWND third = FieldCreate(3);
@@ -82,7 +75,7 @@ TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   EXPECT_EQ(GadgetListUse(nullptr), window_) << "a parked list's window went; the current one stays";
 }
 
-// A list window without a record of its own (entry 0 of a stack in use) parks nothing: a new
+// After a list window without a record (entry 0 of a stack in use) nothing is parked: the new
 // window takes the live stack over, with its capacity.
 TEST_F(GadgetTest, FirstUseAfterAWindowWithoutRecordKeepsTheStack) {
   HWND stranger = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
@@ -92,10 +85,7 @@ TEST_F(GadgetTest, FirstUseAfterAWindowWithoutRecordKeepsTheStack) {
   GadgetList->depth = 1;
   GadgetList->capacity = 7;
   EXPECT_EQ(GadgetListUse(other), stranger);
-  EXPECT_EQ(GadgetList->stack, stack);
-  EXPECT_EQ(GadgetList->capacity, 7);
-  EXPECT_EQ(GadgetList->depth, 0);
-  EXPECT_EQ(GadgetList->window, other);
+  EXPECT_EQ(State(), std::make_tuple(other, stack, 0, 7, 0));
   GadgetList->capacity = 10;
   DestroyWindow(other);
   DestroyWindow(stranger);
@@ -115,11 +105,13 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
   HWND other = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   HWND gone = TestWindowCreate(nullptr, 520, 100, 200, 200, WS_OVERLAPPEDWINDOW);
   DestroyWindow(gone);
+  // A refused switch changes nothing (not even optionRun) and gives back what it took.
   GadgetList->optionRun = 1;
+  auto before = State();
   int blocks = BusyBlocks(MainHeap);
   EXPECT_EQ(GadgetListUse(gone), window_);
-  EXPECT_EQ(BusyBlocks(MainHeap), blocks) << "the refused window's record and stack went back";
-  EXPECT_EQ(GadgetList->optionRun, 1) << "a refused switch changes nothing";
+  EXPECT_EQ(BusyBlocks(MainHeap), blocks);
+  EXPECT_EQ(State(), before);
   // A fixed heap filled up stands in for a MainHeap in want. One freed record-sized block (among
   // taken ones) leaves room for a window's record but not for its stack.
   HANDLE heap = HeapCreate(0, 0, 65536);
@@ -136,19 +128,15 @@ TEST_F(GadgetTest, RefusedSwitchKeepsTheCurrentList) {
       // cppcheck-suppress leakReturnValNotUsed ; HeapDestroy frees every block of the heap
       HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
     }
-    HWND* stack = GadgetList->stack;
+    before = State();
     MainHeap = heap;
     EXPECT_EQ(GadgetListUse(other), current);
     MainHeap = mainHeap;
-    EXPECT_EQ(GadgetListUse(nullptr), current);
-    EXPECT_EQ(GadgetList->optionRun, 1);
-    EXPECT_EQ(GadgetList->window, current);
-    EXPECT_EQ(GadgetList->stack, stack);
+    EXPECT_EQ(State(), before);
     EXPECT_EQ(StackRecordOf(other), nullptr);
     if (current) {
       EXPECT_EQ(StackRecordOf(current)->savedStack, nullptr) << "nothing parked";
-      // The record taken for the refused window went back: the hole is free again.
-      void* again = HeapAlloc(heap, 0, sizeof(GadgetStackRecord));
+      void* again = HeapAlloc(heap, 0, sizeof(GadgetStackRecord));  // the record went back
       EXPECT_NE(again, nullptr);
       HeapFree(heap, 0, again);
     }
