@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <ole2.h>
 #include <functional>
 #include <limits>
 
@@ -171,6 +172,36 @@ TEST_F(GadgetTest, ResizeKeepsEachValueByItselfAndRepaintsKinds1And3) {
     }
   }
   DestroyWindow(control);
+}
+
+// A drop target that counts its references and takes nothing.
+struct CountedDropTarget : IDropTarget {
+  LONG references = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    bool known = IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IDropTarget));
+    *out = known ? this : nullptr;
+    if (known) AddRef();
+    return known ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD*) override { return E_FAIL; }
+};
+
+// A gadget whose control accepts drops gives its drop target back as the control goes.
+TEST_F(GadgetTest, DestroyedControlRevokesItsDropTarget) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  CountedDropTarget target;
+  HWND control = reinterpret_cast<HWND>(StringGadgetCreate(1, 0, 0, 80, 20, "x", 0));
+  ASSERT_EQ(RegisterDragDrop(control, &target), S_OK);
+  SetPropA(control, PropertyDropAccept, reinterpret_cast<HANDLE>(1));
+  EXPECT_GT(target.references, 1);
+  GadgetFree(1);
+  EXPECT_EQ(target.references, 1);
+  OleUninitialize();
 }
 
 // A control of identifier 0 without KX_ID reads like gadget 0, but is not its control.
