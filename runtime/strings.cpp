@@ -22,11 +22,16 @@ char* VariableBlock(StringVariable old, size_t size) {
   return static_cast<char*>(block);
 }
 
-// strlen for a text that is going to be stored: a text too long to count in 32 bits cannot be.
-int32_t TextLength(const char* text) {
-  size_t length = strlen(text);
+// A length that is going to be stored, checked once for texts and for the buffer's growth alike:
+// beyond this one, the grown capacity and its spare bytes would not count in 32 bits.
+int32_t StoredLength(int64_t length) {
   if (length > INT32_MAX - kGrowth - kSpare) RuntimeFail();
   return static_cast<int32_t>(length);
+}
+
+// strlen for a text that is going to be stored.
+int32_t TextLength(const char* text) {
+  return StoredLength(static_cast<int64_t>(strlen(text)));
 }
 
 }  // namespace
@@ -66,8 +71,7 @@ void StringAssignFromBuffer(StringVariable* variable, int32_t mark) {
 }
 
 void StringBufferGrow(int64_t needed) {
-  if (needed > INT32_MAX - kGrowth - kSpare) RuntimeFail();
-  int32_t capacity = static_cast<int32_t>(needed) + kGrowth;
+  int32_t capacity = StoredLength(needed) + kGrowth;
   void* block = HeapReAlloc(StringHeap, HEAP_NO_SERIALIZE, StringBuffer.text, capacity + kSpare);
   if (!block) RuntimeFail();
   StringBuffer.text = static_cast<char*>(block);

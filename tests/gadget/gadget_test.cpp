@@ -7,7 +7,9 @@
 #include "runtime/protocol.h"
 #include "tests/gadget/gadget_fixture.h"
 
+#include <algorithm>
 #include <climits>
+#include <ole2.h>
 #include <functional>
 #include <limits>
 
@@ -30,10 +32,19 @@ TEST_F(GadgetTest, EachKindAndLookHasItsClassStylesNumberAndFont) {
       {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte", 2); }, "Static", 0x54020001, 0x20000, ""},
       {[] { return FrameGadgetCreate(1, 0, 0, 80, 40, "Werte", 9); }, "Static", 0x54820001, 0, ""},
   };
+  std::vector<MSG> trail;
+  MessageLog log(window_, &trail);
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
     GadgetListUse(window_);  // so that the option starts a group
+    trail.clear();
     HWND control = reinterpret_cast<HWND>(c.create());
+    // Made with identifier -1, which its creation reports to the list window.
+    auto created = std::find_if(trail.begin(), trail.end(), [](const MSG& m) {
+      return m.message == WM_PARENTNOTIFY && LOWORD(m.wParam) == WM_CREATE;
+    });
+    ASSERT_NE(created, trail.end());
+    EXPECT_EQ(HIWORD(created->wParam), 0xFFFF);
     ASSERT_EQ(control, ControlOf(1));
     EXPECT_EQ(GadgetFind(1)->backColor, c.className[0] == 'E' ? -1 : 0) << "a zeroed entry";
     GadgetSetColor(1, GadgetColorBack, 0x123456);
@@ -97,6 +108,100 @@ TEST_F(GadgetTest, NumbersWithoutAGadgetChangeNothing) {
   char text[8] = "";
   GetWindowTextA(live, text, sizeof text);
   EXPECT_STREQ(text, "bleibt");
+}
+
+int32_t KeptX(GadgetRecord*) { return 3; }
+int32_t KeptY(GadgetRecord*) { return 4; }
+int32_t KeptWidth(GadgetRecord*) { return 50; }
+int32_t KeptHeight(GadgetRecord*) { return 60; }
+
+// GadgetResize on a record of each kind code, for a control that starts at place A (10, 20, 40 x
+// 30) or B (110, 120, 60 x 50), in turn, so that no row can pass on the rectangle of the row
+// before: each kept value from the kind's own slot when it has one, else from the control's
+// rectangle; and only kinds 1 and 3 invalidate the control beyond what the move itself does
+// (nothing, when it stays put).
+TEST_F(GadgetTest, ResizeKeepsEachValueByItselfAndRepaintsKinds1And3) {
+  constexpr int32_t K = GadgetKeep;
+  GadgetType plain[] = {GadgetTypeBlank(1), GadgetTypeBlank(2), GadgetTypeBlank(3),
+                        GadgetTypeBlank(5), GadgetTypeBlank(7)};
+  GadgetType slots = GadgetTypeBlank(2);
+  slots.getX = KeptX;
+  slots.getY = KeptY;
+  slots.getWidth = KeptWidth;
+  slots.getHeight = KeptHeight;
+  enum { A, B };
+  const RECT from[] = {{10, 20, 40, 30}, {110, 120, 60, 50}};  // left, top, width, height
+  struct Case {
+    const GadgetType* type;
+    int at;
+    int32_t x, y, width, height;
+    std::vector<LONG> place;
+    bool invalidated;
+  } const cases[] = {
+      {&plain[1], A, K, 15, 70, K, {10, 15, 80, 45}, false},
+      {&plain[1], B, 5, K, K, 33, {5, 120, 65, 153}, false},
+      {&plain[1], A, K, 15, 70, 33, {10, 15, 80, 48}, false},
+      {&plain[1], B, 5, K, 70, 33, {5, 120, 75, 153}, false},
+      {&plain[1], A, 5, 15, K, 33, {5, 15, 45, 48}, false},
+      {&plain[1], B, 5, 15, 70, K, {5, 15, 75, 65}, false},
+      {&plain[1], A, 6, 7, 8, 9, {6, 7, 14, 16}, false},
+      {&slots, B, K, 15, 70, K, {3, 15, 73, 75}, false},
+      {&slots, A, 5, K, K, 33, {5, 4, 55, 37}, false},
+      {&slots, B, K, K, K, K, {3, 4, 53, 64}, false},
+      {&plain[0], A, K, K, K, K, {10, 20, 50, 50}, true},
+      {&plain[1], B, K, K, K, K, {110, 120, 170, 170}, false},
+      {&plain[2], A, K, K, K, K, {10, 20, 50, 50}, true},
+      {&plain[3], B, K, K, K, K, {110, 120, 170, 170}, false},
+      {&plain[4], A, K, K, K, K, {10, 20, 50, 50}, false},
+  };
+  HWND control = TestControlCreate(window_, "Static", "", WS_VISIBLE, 10, 20, 40, 30, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const RECT& start = from[c.at];
+    MoveWindow(control, start.left, start.top, start.right, start.bottom, TRUE);
+    UpdateWindow(window_);
+    UpdateWindow(control);
+    GadgetRecord record = {};
+    record.control = control;
+    record.type = c.type;
+    GadgetResize(&record, c.x, c.y, c.width, c.height);
+    RECT r = RectInParent(control);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), c.place);
+    if (c.x == K && c.y == K && c.width == K && c.height == K && c.type != &slots) {
+      EXPECT_EQ(GetUpdateRect(control, nullptr, FALSE) != 0, c.invalidated) << "kind " << c.type->kind;
+    }
+  }
+  DestroyWindow(control);
+}
+
+// A drop target that counts its references and takes nothing.
+struct CountedDropTarget : IDropTarget {
+  LONG references = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    bool known = IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IDropTarget));
+    *out = known ? this : nullptr;
+    if (known) AddRef();
+    return known ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD*) override { return E_FAIL; }
+};
+
+// A gadget whose control accepts drops gives its drop target back as the control goes.
+TEST_F(GadgetTest, DestroyedControlRevokesItsDropTarget) {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  CountedDropTarget target;
+  HWND control = reinterpret_cast<HWND>(StringGadgetCreate(1, 0, 0, 80, 20, "x", 0));
+  ASSERT_EQ(RegisterDragDrop(control, &target), S_OK);
+  SetPropA(control, PropertyDropAccept, reinterpret_cast<HANDLE>(1));
+  EXPECT_GT(target.references, 1);
+  GadgetFree(1);
+  EXPECT_EQ(target.references, 1);
+  OleUninitialize();
 }
 
 // A control of identifier 0 without KX_ID reads like gadget 0, but is not its control.

@@ -298,6 +298,7 @@ TEST_F(InputRequesterTest, SecondRequesterWorksLikeTheFirst) {
 }
 
 TEST_F(InputRequesterTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileOpen) {
+  HWND lowest = TopWindowOpen(WS_VISIBLE);  // the last one the enumeration reaches
   HWND visible = TopWindowOpen(WS_VISIBLE);
   HWND hidden = TopWindowOpen(0);
   HWND alreadyDisabled = TopWindowOpen(WS_VISIBLE | WS_DISABLED);
@@ -317,13 +318,14 @@ TEST_F(InputRequesterTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileOpen) {
       {alreadyDisabled, "already disabled", FALSE, FALSE},
       {hiddenDisabled, "hidden and disabled", FALSE, FALSE},
       {foreground, "foreground", FALSE, TRUE},
+      {lowest, "visible, below the others", FALSE, TRUE},
   };
-  BOOL during[5] = {};
+  BOOL during[6] = {};
   Ask(nullptr, [&](HWND dialog) {
-    for (size_t i = 0; i < 5; ++i) during[i] = IsWindowEnabled(states[i].window);
+    for (size_t i = 0; i < 6; ++i) during[i] = IsWindowEnabled(states[i].window);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
   });
-  for (size_t i = 0; i < 5; ++i) {
+  for (size_t i = 0; i < 6; ++i) {
     SCOPED_TRACE(states[i].name);
     EXPECT_EQ(during[i], states[i].enabledDuring);
     EXPECT_EQ(IsWindowEnabled(states[i].window), states[i].enabledAfter);

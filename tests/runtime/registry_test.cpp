@@ -216,6 +216,18 @@ TEST(ListTest, FailedAllocationLinksNothing) {
   EXPECT_EQ(table->dynamicList, nullptr);
   HeapDestroy(ListHeap);
   ListHeap = listHeap;
+  // The entry array's growth: refused by a heap that cannot supply it, and on 32-bit, for 65537
+  // entries of 64 KiB, by the size that no address fits; either way null and the table unchanged.
+  HANDLE mainHeap = MainHeap;
+  MainHeap = HeapCreate(0, 0, 4 << 20);
+  table = ObjectTableCreate(1 << 16, 1, nullptr);
+  for (int32_t number : {100, 65536}) {
+    EXPECT_EQ(ObjectSlot(table, number), nullptr) << number;
+    EXPECT_EQ(table->capacity, 1) << number;
+  }
+  EXPECT_NE(ObjectSlot(table, 0), nullptr);
+  HeapDestroy(MainHeap);
+  MainHeap = mainHeap;
 }
 
 struct LayerState {
@@ -233,6 +245,22 @@ TEST(LibraryRecordTest, ZeroFilledAndPassedToInit) {
   EXPECT_EQ(initialised->other, 0);
   MemoryFree(plain);
   MemoryFree(initialised);
+}
+
+// A record or a table that the MainHeap cannot supply ends the process with exit code 3.
+TEST(LibraryRecordDeathTest, FailedAllocationEndsTheProcess) {
+  EXPECT_EXIT(
+      {
+        MainHeap = HeapCreate(0, 0, 4096);
+        LibraryRecordCreate(1 << 20, nullptr);
+      },
+      testing::ExitedWithCode(3), "");
+  EXPECT_EXIT(
+      {
+        MainHeap = HeapCreate(0, 0, 65536);
+        ObjectTableCreate(1 << 20, 16, nullptr);
+      },
+      testing::ExitedWithCode(3), "");
 }
 
 }  // namespace

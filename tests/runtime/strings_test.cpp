@@ -235,9 +235,21 @@ void ReserveOnSmallHeap(int32_t length) {
 // Growth that the heap cannot supply, or that would not fit the 32-bit capacity, ends the
 // process with exit code 3 instead of handing out a pointer into too small a block.
 TEST(StringBufferDeathTest, GrowthThatCannotBeMadeEndsTheProcess) {
-  for (int32_t length : {100000, INT32_MAX - 8}) {
+  for (int32_t length : {100000, INT32_MAX - 16388, INT32_MAX - 8}) {
     EXPECT_EXIT(ReserveOnSmallHeap(length), testing::ExitedWithCode(3), "") << length;
   }
+}
+
+// The longest need that still grows: its capacity and the 5 spare bytes just count in 32 bits.
+// Only a 64-bit process has room for that block of 2 GiB; untouched, it costs no memory.
+TEST(StringBufferDeathTest, LongestGrowthIsMade) {
+  if (sizeof(void*) < 8) GTEST_SKIP() << "no room for 2 GiB";
+  EXPECT_EXIT(
+      {
+        StringBufferGrow(INT32_MAX - 16389);
+        ExitProcess(StringBuffer.capacity == INT32_MAX - 5 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

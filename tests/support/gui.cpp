@@ -265,18 +265,21 @@ std::string ProgramUnderTest(const char* buildPath) {
 
 namespace {
 
-// The bytes the program's code holds on each heap it used since counting began; the first heaps
-// seen take the slots, and the runtime has three.
+// The bytes the program's code holds on each watched heap since counting began. The heaps are
+// named up front by handle (HeapsWatch: the runtime's three); a call on any other heap (the
+// process heap, or one that a test makes for a moment) is left uncounted on purpose. A heap that
+// finds no slot, or a figure asked for a heap that is not watched, fails the test: either would
+// otherwise read 0 for ever and its check could never fail.
 struct HeapTally {
-  HANDLE heap;     // null while the slot is free
-  intptr_t bytes;  // allocated less freed since counting began
+  HANDLE heap;     // the watched heap
+  intptr_t bytes;  // allocated less freed since it was registered
 };
-HeapTally HeapTallies[16];
+HeapTally HeapTallies[4];
+size_t HeapsWatched;
 
 intptr_t* TallyOf(HANDLE heap) {
-  for (HeapTally& tally : HeapTallies) {
-    if (!tally.heap) tally.heap = heap;
-    if (tally.heap == heap) return &tally.bytes;
+  for (size_t i = 0; i < HeapsWatched; ++i) {
+    if (HeapTallies[i].heap == heap) return &HeapTallies[i].bytes;
   }
   return nullptr;
 }
@@ -285,9 +288,15 @@ void Tally(HANDLE heap, intptr_t bytes) {
   if (intptr_t* tally = TallyOf(heap)) *tally += bytes;
 }
 
+// The size of a block of a watched heap; HeapSize failing there is a miscount, not a zero.
 intptr_t BlockSize(HANDLE heap, LPCVOID block) {
-  SIZE_T size = block ? HeapSize(heap, 0, block) : 0;
-  return size == static_cast<SIZE_T>(-1) ? 0 : static_cast<intptr_t>(size);
+  if (!block || !TallyOf(heap)) return 0;
+  SIZE_T size = HeapSize(heap, 0, block);
+  if (size == static_cast<SIZE_T>(-1)) {
+    ADD_FAILURE() << "HeapSize failed on a block of watched heap " << heap;
+    return 0;
+  }
+  return static_cast<intptr_t>(size);
 }
 
 decltype(&HeapAlloc) PlatformHeapAlloc;
@@ -351,11 +360,17 @@ void HeapCallsCount() {
       for (const Wrapper& wrapper : wrappers) {
         if (strcmp(name, wrapper.name) != 0) continue;
         DWORD protection;
-        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
-                       &protection);
+        if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                            &protection)) {
+          ADD_FAILURE() << "VirtualProtect of the " << name << " slot, error " << GetLastError();
+          continue;
+        }
         *wrapper.platform = slots->u1.Function;
         slots->u1.Function = reinterpret_cast<ULONG_PTR>(wrapper.counted);
-        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+        DWORD written;
+        EXPECT_TRUE(VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection,
+                                   &written))
+            << "error " << GetLastError();
         ++replaced;
       }
     }
@@ -365,11 +380,27 @@ void HeapCallsCount() {
 
 }  // namespace
 
-ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
+void HeapsWatch(const std::vector<HANDLE>& heaps) {
+  HeapsWatched = 0;
+  for (HANDLE heap : heaps) {
+    if (HeapsWatched == sizeof HeapTallies / sizeof HeapTallies[0]) {
+      ADD_FAILURE() << "no slot left to watch heap " << heap;
+      break;
+    }
+    if (!heap || TallyOf(heap)) {
+      ADD_FAILURE() << "heap " << heap << " is null or named twice";
+      continue;
+    }
+    HeapTallies[HeapsWatched++] = {heap, 0};
+  }
   HeapCallsCount();
+}
+
+ProcessHoldings ProcessHoldingsOf(const std::vector<HANDLE>& heaps) {
   ProcessHoldings holdings = {};
   for (HANDLE heap : heaps) {
     intptr_t* tally = TallyOf(heap);
+    if (!tally) ADD_FAILURE() << "heap " << heap << " is not watched";
     holdings.heapBytes.push_back(tally ? *tally : 0);
   }
   holdings.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -379,12 +410,13 @@ ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps) {
 
 void PrintTo(const ProcessHoldings& holdings, std::ostream* out) {
   *out << "{heap bytes";
-  for (size_t bytes : holdings.heapBytes) *out << " " << bytes;
+  for (intptr_t bytes : holdings.heapBytes) *out << " " << bytes;
   *out << ", GDI " << holdings.gdiObjects << ", USER " << holdings.userObjects << "}";
 }
 
 void CyclesGiveBack(const std::vector<HANDLE>& heaps, int warmUp, int half,
                     const std::function<void(int)>& cycle) {
+  HeapsWatch(heaps);
   int next = 0;
   auto run = [&](int count) {
     for (int end = next + count; next < end && !testing::Test::HasFatalFailure(); ++next) {

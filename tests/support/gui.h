@@ -125,25 +125,29 @@ std::string ProgramUnderTest(const char* buildPath);
 
 // Soak additions: what a long run must give back, counted rather than timed.
 //
-// What the program's own code holds on the heaps a test names, and the GDI and USER objects the
+// What the program's own code holds on the watched heaps, and the GDI and USER objects the
 // platform counts for the process. The heap bytes are counted at the calls themselves: the first
-// ProcessHoldingsOf points the program's import slots of HeapAlloc, HeapReAlloc and HeapFree at
-// counting wrappers, and each heap's figure is the bytes (HeapSize) allocated less those freed
-// since then. A heap walk would also see what the allocator keeps for itself (a low-fragmentation
-// front end's bins, which hold many small blocks as one) and is blind inside them. Wine counts no
-// GDI or USER objects (both read 0), so a soak test also checks that the handles it expects gone
-// are gone (GetObjectType, IsWindow).
+// HeapsWatch points the program's import slots of HeapAlloc, HeapReAlloc and HeapFree at
+// counting wrappers, and each watched heap's figure is the bytes (HeapSize) allocated less those
+// freed since HeapsWatch named it. A heap walk would also see what the allocator keeps for itself
+// (a low-fragmentation front end's bins, which hold many small blocks as one) and is blind inside
+// them. Wine counts no GDI or USER objects (both read 0), so a soak test also checks that the
+// handles it expects gone are gone (GetObjectType, IsWindow).
 struct ProcessHoldings {
   std::vector<intptr_t> heapBytes;  // bytes counted on each heap, in the order the heaps were given
   DWORD gdiObjects;                 // GetGuiResources GR_GDIOBJECTS
   DWORD userObjects;                // GetGuiResources GR_USEROBJECTS
 };
-ProcessHoldings ProcessHoldingsOf(std::vector<HANDLE> heaps);
+// Watches these heaps (at most four, by handle) from now on, each from 0, and no other: calls on
+// any other heap are not counted. A null heap, one named twice or one too many fails the test.
+void HeapsWatch(const std::vector<HANDLE>& heaps);
+// The figures of watched heaps; a heap that is not watched fails the test and reads 0.
+ProcessHoldings ProcessHoldingsOf(const std::vector<HANDLE>& heaps);
 void PrintTo(const ProcessHoldings& holdings, std::ostream* out);
 
-// Runs cycle(0), cycle(1), ... and fails the test when the cycles keep what they take. The
-// platform may take a step of its own once (a cache made at first use, a GDI object kept for the
-// process), while a leak grows in every stretch of cycles. So after warmUp cycles the cycles run in
+// Watches heaps (HeapsWatch), runs cycle(0), cycle(1), ... and fails the test when the cycles
+// keep what they take. The platform may take a step of its own once (a cache made at first use, a
+// GDI object kept for the process), while a leak grows in every stretch of cycles. So after warmUp cycles the cycles run in
 // two equal halves of half each, and heap bytes, GDI or USER objects that grew in both halves fail
 // the test. The cycles stop at the first fatal failure.
 void CyclesGiveBack(const std::vector<HANDLE>& heaps, int warmUp, int half,

@@ -103,6 +103,9 @@ TEST_F(RuntimeWindowTest, ForeignWindowsQueueOnlyActivationAndRepaint) {
   HWND foreign = TestWindowCreate(TopWindowProc, 10, 10, 50, 50, WS_OVERLAPPEDWINDOW);
   for (UINT m : {WM_MOVE, WM_CLOSE}) SendMessageA(foreign, m, 0, 0);
   EXPECT_EQ(SendMessageA(foreign, WM_SIZE, 0, 0), 1);
+  MINMAXINFO limits = {};
+  SendMessageA(foreign, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, 0) << "no record, no limits of its own";
   SendMessageA(foreign, WM_ACTIVATE, WA_ACTIVE, 0);
   EXPECT_EQ(EventsDrain(), Codes{EventCodeActivate});
   EXPECT_EQ(EventWindow(), -1);
@@ -134,14 +137,23 @@ TEST_F(RuntimeWindowTest, DispatchedMessagesLeaveTheirEvent) {
   HWND window = QuietWindowOpen();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    Events->messageWParam = 0x5A5A;
     PostMessageA(window, c.message, c.wParam, c.lParam);
     Codes got;
     for (size_t i = 0; i < c.codes.size(); ++i) got.push_back(EventWaitTimeout(1000));
     EXPECT_EQ(got, c.codes);
+    // Only a message returned as its own number (the tray's first) leaves its wParam.
+    EXPECT_EQ(Events->messageWParam, c.message == MessageTrayNotify ? c.wParam : 0x5A5A);
     EXPECT_EQ(EventGadgetNumber(), c.object);
     EXPECT_EQ(EventType(), c.type);
     EXPECT_EQ(Events->dropData, nullptr);
   }
+  // The wait without a limit takes any message, WM_QUIT too, and returns its number.
+  EventsDrain();
+  PostMessageA(window, WM_APP, 0, 0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_APP));
+  PostQuitMessage(0);
+  EXPECT_EQ(EventWait(), static_cast<int32_t>(WM_QUIT));
 }
 
 TEST_F(RuntimeWindowTest, ControlCommandsAreGadgetOrMenuEvents) {
@@ -170,10 +182,12 @@ TEST_F(RuntimeWindowTest, DropDataLivesUntilTheNextWait) {
   for (UINT message : {MessageWindowDrop, MessageGadgetDrop}) {
     SCOPED_TRACE(message);
     auto* data = static_cast<DropData*>(HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, sizeof(DropData)));
-    data->extra = HeapAlloc(MainHeap, 0, 64);
+    void* extra = HeapAlloc(MainHeap, 0, 64);
+    data->extra = extra;
     PostMessageA(window, message, 11, reinterpret_cast<LPARAM>(data));
     EXPECT_EQ(EventWaitTimeout(1000), static_cast<int32_t>(message));
-    EXPECT_EQ(Events->dropData, data);
+    ASSERT_EQ(Events->dropData, data);
+    EXPECT_EQ(data->extra, extra) << "an extra block of the MainHeap is kept";
     EXPECT_EQ(EventWaitTimeout(0), EventCodeNone);
     EXPECT_EQ(Events->dropData, nullptr);
   }
@@ -209,6 +223,13 @@ TEST_F(RuntimeWindowTest, QueuedEventComesFirstAndNamesItsWindow) {
   EXPECT_EQ(EventWaitTimeout(0), static_cast<int32_t>(WM_USER + 7)) << "then the message";
   EXPECT_EQ(EventWaitTimeout(0), EventCodeNone);
   EXPECT_EQ(EventWaitTimeout(20), EventCodeNone);
+  // A command sent outside the wait leaves its code pending; the queued event returned first
+  // drops it, so that it is not taken for the next message's.
+  SendMessageA(other, WM_MOVE, 0, 0);
+  SendMessageA(window, WM_COMMAND, 42, 0);
+  PostMessageA(window, WM_USER + 8, 0, 0);
+  EXPECT_EQ(EventWaitTimeout(0), EventCodeMove);
+  EXPECT_EQ(EventWaitTimeout(0), static_cast<int32_t>(WM_USER + 8));
 }
 
 LRESULT CALLBACK MoveAnswerer(HWND, UINT message, WPARAM, LPARAM) {

@@ -94,6 +94,21 @@ TEST_F(FocusTest, WalksTheTabStopsAndWrapsAround) {
   });
 }
 
+// The backward walk's callback by itself: a stop before the focus is passed and the walk goes on;
+// at the focus, the focus moves back, the focus is the last stop passed and the walk ends.
+TEST_F(FocusTest, BackwardCallbackStopsAtTheFocus) {
+  SetFocus(windows_[kBoxLast]);
+  TabWalk walk = {windows_[kBoxLast], nullptr, 0, 0};
+  auto address = reinterpret_cast<LPARAM>(&walk);
+  EXPECT_TRUE(FocusPreviousEnumProc(windows_[kBoxFirst], address));
+  EXPECT_TRUE(FocusPreviousEnumProc(windows_[kPlain], address)) << "no tab stop: passed by";
+  EXPECT_EQ(walk.previousStop, windows_[kBoxFirst]);
+  EXPECT_FALSE(FocusPreviousEnumProc(windows_[kBoxLast], address));
+  EXPECT_EQ(GetFocus(), windows_[kBoxFirst]);
+  EXPECT_EQ(walk.moved, 1);
+  EXPECT_EQ(walk.previousStop, windows_[kBoxLast]);
+}
+
 TEST_F(FocusTest, KeepsTheFocusWithASingleStopOrNone) {
   for (Name name : {kFirst, kBoxFirst, kBoxLast, kMdiFirst, kMdiLast}) {
     EnableWindow(windows_[name], FALSE);

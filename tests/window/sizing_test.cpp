@@ -91,6 +91,48 @@ TEST_F(SizingTest, RightBorderFollowsTheMouseWithinTheWindowsLimitsWhileDragging
             (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
 }
 
+// The dragged sides of 100, 100, 500, 400 follow the point (a right or bottom side 2 pixels
+// beyond it, the top-left corner's sides 2 before it) within a width of 200 to 600 and a height
+// of 150 to 500; the other sides stay.
+TEST(SizingRectTest, EachEdgeFollowsThePointWithinTheLimits) {
+  struct Case {
+    int32_t edge;
+    int x, y;
+    RECT rect;
+  } const cases[] = {
+      {WMSZ_LEFT, 150, 999, {150, 100, 500, 400}},     {WMSZ_LEFT, 400, 0, {300, 100, 500, 400}},
+      {WMSZ_LEFT, -200, 0, {-100, 100, 500, 400}},     {WMSZ_RIGHT, 448, 0, {100, 100, 450, 400}},
+      {WMSZ_RIGHT, 148, 0, {100, 100, 300, 400}},      {WMSZ_RIGHT, 900, 0, {100, 100, 700, 400}},
+      {WMSZ_TOP, 999, 120, {100, 120, 500, 400}},      {WMSZ_TOP, 0, 350, {100, 250, 500, 400}},
+      {WMSZ_TOP, 0, -300, {100, -100, 500, 400}},      {WMSZ_BOTTOM, 0, 298, {100, 100, 500, 300}},
+      {WMSZ_BOTTOM, 0, 120, {100, 100, 500, 250}},     {WMSZ_BOTTOM, 0, 1000, {100, 100, 500, 600}},
+      {WMSZ_TOPLEFT, 152, 122, {150, 120, 500, 400}},  {WMSZ_TOPRIGHT, 448, 120, {100, 120, 450, 400}},
+      {WMSZ_BOTTOMLEFT, 150, 298, {150, 100, 500, 300}},
+      {WMSZ_BOTTOMRIGHT, 448, 298, {100, 100, 450, 300}}, {0, 1, 1, {100, 100, 500, 400}},
+  };
+  for (const Case& c : cases) {
+    SizingState state = {};
+    state.rect = {100, 100, 500, 400};
+    state.edge = c.edge;
+    state.limits.ptMinTrackSize = {200, 150};
+    state.limits.ptMaxTrackSize = {600, 500};
+    SizingRectApply(&state, c.x, c.y);
+    EXPECT_EQ(state.rect, c.rect) << "edge " << c.edge << " to " << c.x << ", " << c.y;
+  }
+}
+
+// A child window is placed by its parent's client coordinates, a top-level one by the screen's.
+TEST_F(SizingTest, WindowMoveMapsAChildIntoItsParent) {
+  HWND child = TestControlCreate(window_, "Static", "", WS_VISIBLE, 0, 0, 10, 10, 1);
+  RECT client = ClientRectOnScreen(window_);
+  RECT onScreen = {client.left + 10, client.top + 20, client.left + 110, client.top + 70};
+  SizingWindowMove(child, &onScreen);
+  EXPECT_EQ(RectInParent(child), (RECT{10, 20, 110, 70}));
+  RECT outer = {120, 130, 520, 430};
+  SizingWindowMove(window_, &outer);
+  EXPECT_EQ(WindowRectOf(window_), outer);
+}
+
 // One arrow key, and the edge, window rectangle and cursor position it leaves.
 struct ArrowStep {
   WORD key;
@@ -117,6 +159,12 @@ TEST_F(SizingTest, ArrowKeysChooseAnEdgeThenACornerAndStepTenPixels) {
   for (const auto& run : runs) {
     OuterPlace();
     SizeWithoutEdge(false);
+    // The platform's defaults, which this window leaves alone; its caption has a border.
+    const MINMAXINFO& limits = Sizing->limits;
+    EXPECT_EQ(limits.ptMinTrackSize, (POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)}));
+    EXPECT_EQ(limits.ptMaxTrackSize, (POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)}));
+    EXPECT_EQ(limits.ptMaxSize, (POINT{GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED)}));
+    EXPECT_EQ(limits.ptMaxPosition, (POINT{GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)}));
     for (const ArrowStep& step : run.steps) {
       KeyPress(step.key);
       PumpUntil([&] {

@@ -85,6 +85,12 @@ TEST_F(RuntimeWindowTest, FlagsDecideStyleShowAndPlace) {
     EXPECT_EQ(WindowFind(0)->sizeState, c.zoomed || c.iconic ? 1 : 0);
     EXPECT_EQ(GetPropA(handle, PropertyWindowId), reinterpret_cast<HANDLE>(1));
     EXPECT_EQ(ClassNameOf(handle), "WindowClass_0");
+    // No extended style of its own: the platform adds only the edge of a captioned window.
+    EXPECT_EQ(GetWindowLongA(handle, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    EXPECT_EQ(GetClassLongPtrA(handle, GCL_STYLE), static_cast<ULONG_PTR>(CS_DBLCLKS));
+    EXPECT_EQ(GetClassLongPtrA(handle, GCLP_HCURSOR),
+              reinterpret_cast<ULONG_PTR>(LoadCursorA(nullptr, IDC_ARROW)));
+    EXPECT_EQ(GetClassLongPtrA(handle, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
     WindowClose(0);
   }
 }
@@ -257,6 +263,8 @@ TEST_F(RuntimeWindowTest, LayerEndClosesNumbersInOrderThenDynamicWindows) {
 
 TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
   auto owner = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 200, 100, "owner", 0));
+  // Above the owner in the z-order: the platform alone would activate it next.
+  WindowOpen(3, 300, 10, 100, 50, "bystander", 0);
   auto owned = reinterpret_cast<HWND>(WindowOpenWithParent(2, 40, 40, 100, 50, "owned", 0, owner));
   ASSERT_EQ(GetActiveWindow(), owned);
   std::vector<MSG> trail;
@@ -267,6 +275,22 @@ TEST_F(RuntimeWindowTest, ClosingAnOwnedWindowActivatesItsOwnerFirst) {
                     {{WM_ACTIVATE, "activate"}, {WM_DESTROY, "destroy"}}),
             (std::vector<std::string>{"activate owner", "destroy owned"}));
   EXPECT_EQ(GetActiveWindow(), owner);
+  WindowClose(3);
+  EXPECT_EQ(GetActiveWindow(), owner) << "a window without owner activates nothing as it goes";
+}
+
+LRESULT CALLBACK CloseWindow5AtShow(HWND, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_SHOWWINDOW && wParam) WindowClose(5);
+  return PASS_ON;
+}
+
+// A callback may close the window while it is being shown: then it was never opened.
+TEST_F(RuntimeWindowTest, WindowClosedWhileItIsShownIsNotOpened) {
+  Events->globalCallback = CloseWindow5AtShow;
+  intptr_t opened = WindowOpen(5, 10, 10, 100, 50, "5", 0);
+  Events->globalCallback = nullptr;
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(WindowFind(5), nullptr);
 }
 
 LRESULT CALLBACK AnswerZero(HWND, UINT, WPARAM, LPARAM) {
@@ -360,6 +384,16 @@ TEST_F(RuntimeWindowTest, TabAndShiftTabMoveTheFocusThroughTheAccelerators) {
     GetWindowTextA(rich, text, sizeof text);
     EXPECT_STREQ(text, s.richText);
   }
+  // With no focus at all, a Tab (down in the thread's key state) is the accelerators'.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  BYTE tab = keys[VK_TAB];
+  keys[VK_TAB] = 0x80;
+  SetKeyboardState(keys);
+  SetFocus(nullptr);
+  EXPECT_EQ(WindowAcceleratorFor(window), WindowFind(0)->acceleratorTable);
+  keys[VK_TAB] = tab;
+  SetKeyboardState(keys);
 }
 
 // A runtime window as an MDI frame (KX_MDI_Gadget names its client) and another as one of its
@@ -377,6 +411,8 @@ TEST_F(RuntimeWindowTest, MdiFrameAndChildTakeTheFramePaths) {
   EXPECT_EQ(r.right - r.left, 100) << "WM_SIZE never reaches the frame procedure";
   SendMessageA(frame, WM_SETFOCUS, 0, 0);
   EXPECT_EQ(GetFocus(), client) << "the frame procedure hands the focus to its client";
+  SendMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(frame)) << "a handled close request never reaches the frame procedure";
 
   auto child = reinterpret_cast<HWND>(
       WindowOpenWithParent(1, 0, 0, 120, 60, "Kind", WS_CHILD | WS_CAPTION, client));
