@@ -20,6 +20,7 @@ constexpr int kDialogField = 10;   // control identifier of a dialog's text fiel
 constexpr int kDialogOk = 1000;    // control identifier of a dialog's "OK" button
 constexpr int kResultGadgets = 12;
 constexpr int kAdviceGadget = 11;
+constexpr int kPlainGadget = 10;  // the read-only field above the advice line, never coloured
 
 // The program's process: started at construction, terminated at destruction if it still runs.
 class ProgramProcess {
@@ -345,17 +346,20 @@ bool ResultRead(ProgramProcess& program, HWND result, ResultSeen* seen) {
   // screen made right away still showed the window's background where the field was green, and
   // one made a few milliseconds later the green: the X server serves its clients in its own
   // order. A copy made after another copy has come back shows the drawing, so the colour is the
-  // one two copies in a row agree on.
+  // one two copies in a row agree on. With several programs drawing at once, two copies could
+  // still both come before the drawing: then the line shows the plain background of a read-only
+  // field, as the one above it does, which no advice colour is.
   RECT field = ClientRectOnScreen(advice);
+  RECT plain = ClientRectOnScreen(GetDlgItem(result, kPlainGadget));
   COLORREF last = ScreenColourOf(field);
   return program.Await(
       [&] {
         seen->adviceColour = ScreenColourOf(field);
-        bool agreed = seen->adviceColour == last;
+        bool agreed = seen->adviceColour == last && seen->adviceColour != ScreenColourOf(plain);
         last = seen->adviceColour;
         return agreed;
       },
-      "two copies of the screen to agree on the advice line's colour");
+      "two copies of the screen to agree on the advice line's colour, not the plain field's");
 }
 
 // How many presses of Up take an opened system menu of a window with this style round to its

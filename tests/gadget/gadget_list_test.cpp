@@ -55,7 +55,7 @@ TEST_F(GadgetTest, SwitchingToAnotherWindowAndBackRestoresItsList) {
   ASSERT_TRUE(parked && adopted);
   HWND* otherStack = GadgetList->stack;
   EXPECT_EQ(Parked(parked), std::make_tuple(window_, window_, stack, 1, 7));
-  EXPECT_EQ(Parked(adopted), std::make_tuple(other, HWND(nullptr), (HWND*)nullptr, 0, 0));
+  EXPECT_EQ(Parked(adopted), std::make_tuple(other, HWND(nullptr), static_cast<HWND*>(nullptr), 0, 0));
   EXPECT_EQ(reinterpret_cast<LONG_PTR>(adopted->oldProc), otherProc);
   EXPECT_EQ(GetWindowLongPtrA(other, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(GadgetListWindowProc));
   EXPECT_TRUE(otherStack && otherStack != stack);

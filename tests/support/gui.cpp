@@ -277,7 +277,7 @@ struct HeapTally {
 HeapTally HeapTallies[4];
 size_t HeapsWatched;
 
-intptr_t* TallyOf(HANDLE heap) {
+intptr_t* TallyOf(const void* heap) {
   for (size_t i = 0; i < HeapsWatched; ++i) {
     if (HeapTallies[i].heap == heap) return &HeapTallies[i].bytes;
   }
