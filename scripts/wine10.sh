@@ -2,13 +2,12 @@
 # Runs the test kit (scripts/release.sh --tests) under a second, much newer Wine: Debian 13's
 # Wine 10, in a Debian 13 root of its own under build/wine10/, made once with debootstrap and
 # reused like the Wine prefixes (its .ready mark goes on only when every step of making it
-# worked). Each run unpacks the kit into a fresh folder there and runs its run-tests.cmd through
-# cmd under Wine 10, in a prefix and on a display of its own (the host's display number plus 300),
-# with scripts/wine-env.sh copied into the root. Every mount is undone and every process in the
-# root ended on every way out.
+# worked). Each run unpacks the kit there and runs its run-tests.cmd through cmd under Wine 10,
+# on displays from the host's display number plus 300, with scripts/wine-env.sh copied into the
+# root. Every mount is undone and every process in the root ended on every way out.
 # Usage: scripts/wine10.sh KIT.zip
 #        scripts/wine10.sh --root   (only makes the root, or gives it the packages it lacks)
-# Ends with the runner's exit code, its report in build/wine10/report.txt; 1 when the root cannot be
+# Ends with the runners' exit code, their reports in build/wine10/report.txt; 1 when the root cannot be
 # made (no mirror, no permission to mount), naming the failing command and its last lines.
 # Making, mounting and entering the root need root: an ordinary user's run does those through
 # sudo (without a password prompt: run sudo -v first) and keeps everything else, the kit and the
@@ -115,28 +114,42 @@ else
 fi
 [ "$kit" != --root ] || exit 0
 
-# The scripts fresh from the tree, the kit into a fresh folder: nothing of an earlier run stays.
+# The scripts fresh from the tree, the kit into fresh folders: nothing of an earlier run stays.
 # The folder for them inside the root is the caller's, and so is what runs there.
 $sudo mkdir -p "$root$inside" && $sudo chown "$(id -u):$(id -g)" "$root$inside" || exit 1
-rm -rf "$root$inside/scripts" "$root$inside/kit"
-mkdir -p "$root$inside/scripts" "$root$inside/kit" "$root$inside/build" "$root$inside/home"
+rm -rf "$root$inside/scripts" "$root$inside"/kit*
+mkdir -p "$root$inside/scripts" "$root$inside/build" "$root$inside/home"
 cp -p "$repo/scripts/wine-env.sh" "$repo/scripts/desktop-hold.c" "$root$inside/scripts/"
 # The desktop holder that wine-env.sh starts, built on the host (the root has no compiler) and
 # copied with its time, so that it stays newer than its source.
 cp -p "$repo/build/desktop-hold.exe" "$root$inside/build/" ||
   { say "no desktop holder $repo/build/desktop-hold.exe; wine-env.sh builds it on the host"; exit 1; }
-python3 -m zipfile -e "$kit" "$root$inside/kit" || { say "cannot unpack $kit"; exit 1; }
+# Two runs side by side, each with a copy of the kit, a prefix and a display of its own; the
+# programs are dealt to them longest time limit first, each to the run whose limits add up to less.
+for run in 1 2; do
+  python3 -m zipfile -e "$kit" "$root$inside/kit$run" || { say "cannot unpack $kit"; exit 1; }
+done
+sort -k2,2nr "$root$inside/kit1/tests.txt" | awk -v kits="$root$inside/kit" '
+  { run = (sum[1] <= sum[2]) ? 1 : 2; sum[run] += $2; lines[run] = lines[run] $0 "\n" }
+  END { for (run = 1; run <= 2; run++) printf "%s", lines[run] > (kits run "/tests.txt") }'
 
-$sudo chroot --userspec="$(id -u):$(id -g)" "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
-  HOME=$inside/home TERM=dumb WINE_DISPLAY_NUMBER="$display" WINE_64BIT_ONLY="${WINE_64BIT_ONLY:-}" \
-  bash -c "source $inside/scripts/wine-env.sh || exit 1
-    \"\$WINE_ENV_LOADER\" --version
-    wine_env_up $inside/build/wine && wine_env_use \$(wine_env_dir $inside/build/wine) || exit 1
-    cd $inside/kit && \"\$WINE_ENV_LOADER\" cmd /c run-tests.cmd
-    status=\$?
-    wine_env_down $inside/build/wine
-    exit \$status" 2>&1
+# kit_run N: the kit's run N, in its own Wine environment inside the root.
+kit_run() {
+  $sudo chroot --userspec="$(id -u):$(id -g)" "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
+    HOME=$inside/home TERM=dumb WINE_DISPLAY_NUMBER=$((display + $1 - 1)) \
+    WINE_64BIT_ONLY="${WINE_64BIT_ONLY:-}" bash -c "source $inside/scripts/wine-env.sh || exit 1
+      [ $1 = 2 ] || \"\$WINE_ENV_LOADER\" --version
+      env=$inside/build/kit$1/wine
+      wine_env_up \$env && wine_env_use \$(wine_env_dir \$env) || exit 1
+      cd $inside/kit$1 && \"\$WINE_ENV_LOADER\" cmd /c run-tests.cmd
+      status=\$?
+      wine_env_down \$env
+      exit \$status" 2>&1
+}
+kit_run 1 &
+kit_run 2
 status=$?
-cp "$root$inside/kit/report.txt" "$here/report.txt" 2>/dev/null
+wait $! || status=1
+cat "$root$inside"/kit[12]/report.txt >"$here/report.txt" 2>/dev/null
 say "$(($(date +%s) - began)) s; the report is $here/report.txt"
 exit "$status"
