@@ -300,8 +300,16 @@ bool OptionChoose(ProgramProcess& program, int option, const ProgramHook& hook) 
       program.Await([&] { return GuiStateOf(program.ThreadId()).hwndCapture == button; },
                     "the option in the choice window to take the press");
   MouseUp(x, y);
-  return pressed &&
-         program.Await([&] { return !IsWindow(choice); }, "the choice window to close");
+  return pressed && program.Await([&] { return !IsWindow(choice); }, "the choice window to close",
+                                  [&] {
+                                    POINT at = {};
+                                    GetCursorPos(&at);
+                                    return "button state " +
+                                           std::to_string(SendMessageA(button, BM_GETSTATE, 0, 0)) +
+                                           ", cursor at " + std::to_string(at.x) + "," +
+                                           std::to_string(at.y) + ", released at " +
+                                           std::to_string(x) + "," + std::to_string(y);
+                                  });
 }
 
 // The colour that most pixels of rect show on the screen. In a text field that is its
