@@ -1,21 +1,12 @@
 #!/usr/bin/env bash
-# Static analysis with cppcheck and clang-tidy, and the layout check of clang-format; a tool passes
-# only when it reports nothing. Installs what it needs first.
-#   cppcheck    the whole tree (tests and benchmarks too) as Windows ANSI code for i686, with its
-#               Windows library in place of the system headers; then the files of the host build
-#               (the core, the stand-in kernel32 and their tests) as that build compiles them.
-#   clang-tidy  the checks in .clang-tidy on every file of the repository that the i686, x86_64 or
-#               host build compiles, each read for its own build's target. Test programs that use
-#               GoogleTest only with --with-tests: its headers cost seconds a file.
-#   clang-format  every source and header of the product folders (app, frame, runtime, window,
-#               gadget, requester) against .clang-format; lists each file it would change.
-# The file lists of cppcheck and clang-tidy come from compile_commands.json of configure-only
-# builds under build/analysis/, so new folders and programs are analysed as soon as the build
-# knows them.
-# Usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy] [clang-format]
-#        (default: all three)
-# Ends with one line per tool, "analysis: TOOL passed" or "analysis: TOOL failed"; exits 1 when
-# a tool failed.
+# Static analysis; a tool passes only when it reports nothing. Installs what it needs first.
+#   cppcheck      the whole tree as Windows ANSI code for i686, then the host build's files
+#   clang-tidy    .clang-tidy's checks on every file the i686, x86_64 or host build compiles, each
+#                 for its own build's target (GoogleTest programs only with --with-tests: slow)
+#   clang-format  the product folders against .clang-format
+# The file lists come from configure-only builds under build/analysis/.
+# Usage: scripts/analyse.sh [--with-tests] [cppcheck] [clang-tidy] [clang-format]  (default: all)
+# Ends with a line "analysis: TOOL passed" or "... failed" per tool; exits 1 when one failed.
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -38,9 +29,8 @@ jobs=$(nproc)
 
 # Configures PRESET, without building, into build/analysis/PRESET and prints that folder.
 compile_database() {
-  local dir="build/analysis/$1"
-  cmake --preset "$1" -B "$dir" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null || return 1
-  echo "$dir"
+  cmake --preset "$1" -B "build/analysis/$1" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null &&
+    echo "build/analysis/$1"
 }
 
 # Prints the repository's C++ sources in the compile database of FOLDER, once each; without
@@ -65,13 +55,12 @@ run_cppcheck() {
   # No x86_64 view: cppcheck's type-size checks fire where a type is narrow, and no Windows type is
   # narrower on x86_64 than on i686. The host's stand-in windows.h is left to the host view: it
   # defines the names the Windows library already knows.
-  local status=0
   cppcheck "${common[@]}" --platform=win32A --library=windows --library=googletest -I . \
-           -i build -i tests/host . 2>&1 || status=1
+           -i build -i tests/host . 2>&1
+  local status=$?
   # GoogleTest's own sources under /usr are the host build's too.
   cppcheck "${common[@]}" --platform=unix64 --library=googletest \
-           --project="$host/compile_commands.json" -i /usr 2>&1 || status=1
-  return $status
+           --project="$host/compile_commands.json" -i /usr 2>&1 && return $status
 }
 
 # Runs clang-tidy with the extra ARGS on the sources of the compile database FOLDER, as many files
@@ -82,8 +71,7 @@ tidy_sources() {
   database_sources "$db" | xargs -d '\n' -r -P "$jobs" -n 1 sh -c '
     out=$(clang-tidy --quiet "$@" 2>&1)
     status=$?
-    out=$(printf "%s\n" "$out" | grep -v -E "^[0-9]+ (warnings?|errors?)( and [0-9]+ errors?)? generated\.$")
-    [ -z "$out" ] || printf "%s\n" "$out"
+    printf "%s\n" "$out" | grep -v -E "^([0-9]+ (warnings?|errors?)( and [0-9]+ errors?)? generated\.)?$"
     exit $status' clang-tidy -p "$db" "$@"
 }
 
@@ -113,37 +101,25 @@ run_clang_tidy() {
 
 # Names every product file that clang-format would change, with the command that formats it.
 run_clang_format() {
-  local file status=0
-  while IFS= read -r file; do
-    if ! clang-format --dry-run --Werror "$file" >/dev/null 2>&1; then
+  local file
+  for file in $(find app frame runtime window gadget requester -name '*.cpp' -o -name '*.h' | sort); do
+    clang-format --dry-run --Werror "$file" >/dev/null 2>&1 ||
       echo "$file: not formatted (clang-format -i $file)"
-      status=1
-    fi
-  done < <(find app frame runtime window gadget requester -type f \
-             \( -name '*.cpp' -o -name '*.h' \) | sort)
-  return $status
+  done
 }
 
 status=0
 results=()
 for tool in "${tools[@]}"; do
   echo "== analysis: $tool"
-  log=$(mktemp)
-  case "$tool" in
-    cppcheck) run_cppcheck ;;
-    clang-tidy) run_clang_tidy ;;
-    clang-format) run_clang_format ;;
-  esac > "$log"
-  tool_status=$?
-  cat "$log"
   # A finding that did not change the exit status still fails the tool.
-  if [ "$tool_status" -eq 0 ] && [ ! -s "$log" ]; then
+  if said=$("run_${tool//-/_}") && [ -z "$said" ]; then
     results+=("analysis: $tool passed")
   else
+    printf '%s\n' "$said"
     results+=("analysis: $tool failed")
     status=1
   fi
-  rm -f "$log"
 done
 printf '%s\n' "${results[@]}"
 exit $status

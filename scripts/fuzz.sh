@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Runs the fuzz targets long (the fuzz preset: the core under libFuzzer, ASan and UBSan) and merges
-# what they find into the committed corpora. Installs what it needs first.
+# Runs the fuzz targets (the fuzz preset: the core under libFuzzer, ASan and UBSan) long and merges
+# inputs that reach new edges into tests/fuzz/corpus/TARGET. An input that makes a target fail is
+# copied to tests/fuzz/regressions/TARGET, which scripts/test.sh replays from then on: fix the
+# fault, keep the file, commit both. Work files stay in build/fuzz/long/TARGET.
 # Usage: scripts/fuzz.sh [seconds per target] [target...]   (default: 600 seconds, every target)
-#
-# Inputs that reach code no corpus input reaches are added to tests/fuzz/corpus/TARGET (judged by
-# edge coverage only, which keeps the corpora small). An input that makes a target fail is copied
-# to tests/fuzz/regressions/TARGET, which every bounded run of scripts/test.sh replays from then
-# on: fix the fault, keep the file, and commit both. Work files stay in build/fuzz/long/TARGET.
 set -uo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -27,11 +24,7 @@ for target in "${targets[@]}"; do
   corpus=tests/fuzz/corpus/$target
   regressions=tests/fuzz/regressions/$target
   work=build/fuzz/long/$target
-  if [ ! -x "$program" ] || [ ! -d "$corpus" ]; then
-    echo "$target: no such fuzz target"
-    status=1
-    continue
-  fi
+  [ -x "$program" ] && [ -d "$corpus" ] || { echo "$target: no such fuzz target"; status=1; continue; }
   rm -rf "$work"
   mkdir -p "$work/new" "$work/finds"
   inputs=("$corpus")
@@ -56,9 +49,6 @@ for target in "${targets[@]}"; do
     cp "$find" "$regressions/"
     echo "$target: kept $regressions/$(basename "$find")"
   done
-  if [ $result -ne 0 ]; then
-    echo "$target: FAILED (exit $result), see $work/log"
-    status=1
-  fi
+  [ $result -eq 0 ] || { echo "$target: FAILED (exit $result), see $work/log"; status=1; }
 done
 exit $status

@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Measures every speed and size figure the project claims, each side by side with its yardstick in
-# this one run, and rewrites the tables of docs/PERFORMANCE.md from the measurements (kept in
-# build/perf/); the text around the tables is written by hand.
-# Builds what it needs (presets bench and i686) and runs the Windows side under Wine on the
-# project's Xvfb display; where Wine runs 64-bit programs only, the x86_64 build stands in for
-# i686. The number conversions are also counted under callgrind, in instructions per call.
-# Takes a few minutes; benchmarks, not tests: nothing here fails on a goal.
+# Measures every speed and size figure the project claims, each beside its yardstick in the same
+# run, keeps the measurements in build/perf/ and rewrites the tables of docs/PERFORMANCE.md from
+# them. The Windows side runs under Wine (x86_64 where Wine runs 64-bit programs only); the number
+# conversions are also counted under callgrind. A few minutes; benchmarks: nothing fails on a goal.
 # Usage: scripts/perf.sh
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,12 +22,8 @@ mkdir -p "$out"
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target number_text_bench
 source scripts/wine-env.sh
-preset=i686
-if [ "$WINE_ENV_32BIT" = no ]; then
-  preset=x86_64
-  echo "perf: measuring the x86_64 build, since Wine runs 64-bit programs only here:" \
-    "$WINE_ENV_32BIT_WHY" >&2
-fi
+preset=$WINE_ENV_PRESET
+[ "$preset" = i686 ] || echo "perf: the x86_64 build, as Wine runs 64-bit programs only: $WINE_ENV_32BIT_WHY" >&2
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target waagenfuchs event_wait_bench startup_bench \
   minimal_dialog minimal_dialog_manifest minimal_dialog_setup minimal_dialog_visible

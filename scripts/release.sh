@@ -1,25 +1,20 @@
 #!/usr/bin/env bash
-# Makes the release for Windows users in build/release: waagenfuchs-<version>-windows.zip with the
-# stripped i686 program and LIESMICH.txt, the program beside it, and SHA256SUMS for both, in the
-# format `sha256sum -c` reads. The program is the i686 preset's own build/i686/waagenfuchs.exe,
-# the file the end-to-end tests drive. The bytes depend on the commit alone (with Debian 12's
-# compilers and Python), not on the folder, the clock or the user.
+# Makes the release in build/release: waagenfuchs-<version>-windows.zip (the stripped i686 program
+# of build/i686, the one the end-to-end tests drive, with LIESMICH.txt), the program beside it and
+# SHA256SUMS for both. The bytes depend on the commit alone (with Debian 12's tools).
 # Usage: scripts/release.sh           the release
-#        scripts/release.sh --tests   the release and, beside it, the test kit for Windows PCs:
-#                                     waagenfuchs-<version>-windows-tests.zip, the i686 test
-#                                     programs with the release program and their runner
-#                                     (tests/kit/README.txt says what it proves)
+#        scripts/release.sh --tests   the release and the test kit for Windows PCs beside it,
+#                                     waagenfuchs-<version>-windows-tests.zip (tests/kit/README.txt)
 #        scripts/release.sh --check   builds the program and its zip twice, in build/repro-a and
-#                                     build/repro-b/deeper, and fails naming the first differing
-#                                     PE section or zip entry (under a minute)
+#                                     build/repro-b/deeper, and names the first differing PE section
+#                                     or zip entry
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 bash scripts/setup.sh
 
-# The zip's entries carry the last commit's time, never the clock's. SOURCE_DATE_EPOCH, when set,
-# wins; outside a git checkout without it they carry 1980-01-01 00:00 UTC, the earliest a zip
-# entry can hold.
+# The zip's entries carry SOURCE_DATE_EPOCH, else the last commit's time, else (outside a checkout)
+# 1980-01-01 00:00 UTC, the earliest a zip entry can hold; never the clock's.
 epoch=${SOURCE_DATE_EPOCH:-}
 if [ -z "$epoch" ]; then
   if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$repo" ]; then
@@ -29,17 +24,15 @@ if [ -z "$epoch" ]; then
     epoch=315532800
   fi
 fi
-# Only the packing gets it: a link without --no-insert-timestamp writes SOURCE_DATE_EPOCH, when
-# set, as the PE header's time instead of the clock's, and builds made with it would hide such a
-# link from the check.
+# Only the packing gets it: a link without --no-insert-timestamp would write it into the PE header
+# and so hide such a link from the check.
 unset SOURCE_DATE_EPOCH
 release_py() {
   SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py "$@"
 }
 
-# Configures the folder from the i686 preset (its toolchain, build type and generator) and builds
-# the targets given: for the release the program alone, so that GoogleTest and the tests play no
-# part in it. Ninja reports on stdout, so its report is shown only when the build fails.
+# Configures the folder from the i686 preset and builds the targets given (for the release the
+# program alone); Ninja's report is shown only when the build fails.
 build_program() {
   local report
   cmake --preset i686 -B "$1" >/dev/null

@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# Builds the release program (i686) and starts it under Wine. On a machine that cannot execute
-# 32-bit programs (or with WINE_64BIT_ONLY=1) it builds and starts the x86_64 program instead,
-# and says so.
-#
-# With a display (DISPLAY set and answering), the program opens on that desktop for you to use,
-# in a Wine prefix of its own (build/wine/desktop/prefix) whose windows are ordinary windows of
-# your desktop; the script returns when you close the result window.
-#
-# Without a display, or with --demo, it plays a user on the project's private Xvfb display: it
-# types the entries into both dialogs, clicks the option, saves a screenshot of each step as PNG
-# into the shots folder, prints the result window's texts and closes the program.
-#
+# Builds the release program (i686; x86_64 where Wine runs 64-bit programs only, or with
+# WINE_64BIT_ONLY=1, and says so) and starts it under Wine.
+# With a display (DISPLAY set and answering) it opens there for you to use, in a prefix of its own
+# (build/wine/desktop/prefix); the script returns when you close the result window.
+# Without one, or with --demo, it plays a user on a private Xvfb display: types the entries, clicks
+# the option, saves a PNG of each step into the shots folder, prints the result window's texts
+# (kept there in texts.txt).
 # Usage: scripts/run.sh [--demo] [--weight KG] [--height CM] [--sex maenlich|weiblich]
 #                       [--shots FOLDER]
 # Defaults: 80 kg, 180 cm, "maenlich" (the option "mänlich"), shots in build/demo.
@@ -56,11 +51,8 @@ fi
 [ -n "$user_display" ] || demo=yes
 
 source scripts/wine-env.sh
-preset=i686
-if [ "$WINE_ENV_32BIT" = no ]; then
-  preset=x86_64
-  echo "run: the x86_64 program, since Wine runs 64-bit programs only here: $WINE_ENV_32BIT_WHY"
-fi
+preset=$WINE_ENV_PRESET
+[ "$preset" = i686 ] || echo "run: the x86_64 program, as Wine runs 64-bit programs only: $WINE_ENV_32BIT_WHY"
 cmake --preset "$preset" >/dev/null
 program="build/$preset/waagenfuchs.exe"
 driver="build/$preset/tests/program_tests.exe"
@@ -73,10 +65,9 @@ if [ "$demo" = no ]; then
   wine_env_prefix "$env" plain
   wine_env_use "$env"
   export DISPLAY="$user_display"
-  # Wine's services outlive the program: they get a log file, not the caller's terminal or
-  # pipe, and are stopped at the end. A Windows program ignores Ctrl+C, so an interrupted script
-  # stops the program too, through the same wineserver -k; waiting in the background lets the
-  # script see the interrupt at once.
+  # Wine's services outlive the program: they log to a file and are stopped at the end. A Windows
+  # program ignores Ctrl+C, so an interrupt stops it through the same wineserver -k; waiting in the
+  # background lets the script see the interrupt at once.
   trap 'wineserver -k 2>/dev/null || true' EXIT
   trap 'echo "run: interrupted; stopping the program" >&2; exit 130' INT TERM
   "$WINE_ENV_LOADER" "$program" >"$repo/build/run-desktop.log" 2>&1 </dev/null &
@@ -96,12 +87,10 @@ wine_env_up "$env"
 shot_names=(1-weight-dialog 2-height-dialog 3-choice-window 4-result-window)
 mkdir -p "$shots"
 for name in "${shot_names[@]}"; do rm -f "$shots/$name.bmp" "$shots/$name.png"; done
-status=0
 # The driver prints the program's texts as they are, in Latin-1.
-texts=$(mktemp)
-scripts/wine-run "$driver" --demo "$weight" "$height" "$sex" "$shots" >"$texts" || status=$?
-iconv -f ISO-8859-1 -t UTF-8 "$texts"
-rm -f "$texts"
+status=0
+scripts/wine-run "$driver" --demo "$weight" "$height" "$sex" "$shots" >"$shots/texts.txt" || status=$?
+iconv -f ISO-8859-1 -t UTF-8 "$shots/texts.txt"
 saved=()
 for name in "${shot_names[@]}"; do
   [ -e "$shots/$name.bmp" ] || continue

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every check, installing what it needs first: the static analysis
-# (scripts/analyse.sh), the i686 and x86_64 builds with their tests under Wine 8 (CTest brings up
-# and ends each suite's Wine), the host core under ASan and UBSan, a bounded run of each fuzz
-# target, the release built twice to the same bytes, the test kit under Wine 10 (scripts/wine10.sh)
-# and the checks that the test command is a good guest (below). Independent suites run at the
-# same time, each on a display and in a prefix of its own; each suite's output is shown when it ends.
-# Where 32-bit programs cannot run, the i686 test programs count as skipped and the x86_64 build
-# runs the version runs; where they can, the x86_64 build also proves that path (WINE_64BIT_ONLY=1).
-# The analysis and the release check are taken again only when a tracked file or a tool changed
-# (rm -rf build/test takes them anew).
+# Builds and runs every check, installing what it needs first: the static analysis, the i686 and
+# x86_64 tests under Wine 8, the host core under ASan and UBSan, a bounded run of each fuzz target,
+# the release built twice to the same bytes, the test kit under Wine 10 and the guest's checks
+# (below). The suites run at the same time, each on a display and in a prefix of its own; each
+# one's output is shown when it ends. Where 32-bit programs cannot run, the i686 tests count as
+# skipped and the x86_64 build runs the version runs; where they can, the x86_64 build also
+# proves that path (WINE_64BIT_ONLY=1). The analysis and the release check are taken again only
+# when a file they read or a tool changed (rm -rf build/test takes them anew).
 # Usage: scripts/test.sh [step...]
 #        (steps: analysis i686 x86_64 host fuzz release wine10 guest; default: all)
 set -uo pipefail
@@ -25,8 +23,7 @@ mkdir -p "$out"
 rm -f "$out"/*.count "$out"/*.xml "$out"/*.built
 began=$(date +%s)
 set -m  # each suite in a process group of its own, with the terminal kept (sudo asks there)
-[ "$WINE_ENV_32BIT" = yes ] || echo "wine: 64-bit programs only, so the i686 tests are skipped" \
-  "and the version runs run on x86_64: $WINE_ENV_32BIT_WHY"
+[ "$WINE_ENV_32BIT" = yes ] || echo "wine: 64-bit programs only: $WINE_ENV_32BIT_WHY"
 
 # count NAME PASSED FAILED [SKIPPED]: one suite's counts, added up at the end.
 count() { echo "$2 $3 ${4:-0}" >>"$out/$1.count"; }
@@ -59,8 +56,8 @@ check() {
   if "$@"; then count "$name" 1 0; else count "$name" 0 1; echo "$name: failed"; return 1; fi
 }
 
-# unchanged NAME PATHSPEC...: whether the check NAME passed before for exactly these tracked
-# files (as they are now) and tools; passed NAME records it.
+# unchanged NAME PATHSPEC...: whether the check NAME passed before for these files and tools, as
+# they are now; passed NAME PATHSPEC... records it.
 key_of() {
   { git ls-files -s -- "$@"; git diff HEAD -- "$@"; dpkg-query -W cppcheck clang-tidy \
       clang-format g++-mingw-w64-i686-posix python3; } 2>/dev/null | sha256sum | cut -c1-16
@@ -72,8 +69,7 @@ analysed=('*.c' '*.cpp' '*.h' '.clang-*' .cppcheck-suppressions '*CMakeLists.txt
 released=(. ':!*.md' ':!tests' ':!scripts' scripts/release.sh scripts/release.py)
 
 # The kit's programs (written when the preset is configured) as a CTest label expression.
-kit_preset=i686
-[ "$WINE_ENV_32BIT" = yes ] || kit_preset=x86_64
+kit_preset=$WINE_ENV_PRESET
 kit_labels() { echo "^($(sed 's/\.exe .*//' "build/$kit_preset/kit/tests.txt" | paste -sd'|'))\$"; }
 
 # The i686 build comes first, as the kit under Wine 10, the longest suite, waits for it.
@@ -94,7 +90,7 @@ analysis_suite() {
   done
 }
 
-# The Windows builds leave a mark when done, whichever way, for the step wine10 to wait for.
+# The Windows builds leave a mark when done, whichever way, for the step wine10.
 i686_suite() {
   check i686 build i686
   local built=$?
@@ -108,8 +104,7 @@ x86_64_suite() {
   touch "$out/x86_64.built"
   [ "$built" -eq 0 ] || return 1
   [ "$WINE_ENV_32BIT" = yes ] || { ctest_run x86_64 x86_64; return; }
-  # The 64-bit-only path beside the suite, in an environment of its own; the tests are listed
-  # first, so that the two do not both list them.
+  # The 64-bit-only path beside the suite, in an environment of its own, once the tests are listed.
   ctest --preset x86_64 -N >/dev/null
   (
     export WINE_64BIT_ONLY=1

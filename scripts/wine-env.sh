@@ -1,10 +1,9 @@
-# The Wine environments of the tests and scripts. Each is a folder of its own (build/PRESET/wine
-# for a preset's tests) that holds a Wine prefix, the number of its Xvfb display and the process ids
-# of what was started for it, so that ending it ends exactly that. The user's own Wine prefix (an
-# inherited WINEPREFIX) and X displays are never used: a display number that is taken is skipped.
-# WINE_WINDOWS_VERSION=V (one of wine_env_versions) and WINE_64BIT_ONLY=1 each select an
-# environment of its own beside the folder named: FOLDER-V, FOLDER-64bit-only.
-# Usage: scripts/wine-env.sh up FOLDER     makes the prefix the first time, starts the display, the
+# The Wine environments of the tests and scripts: folders (build/PRESET/wine for a preset's tests)
+# that each hold a Wine prefix, the number of their Xvfb display and the process ids of what was
+# started for them, so that ending one ends exactly that. An inherited WINEPREFIX and the user's X
+# displays are never used. WINE_WINDOWS_VERSION=V (one of wine_env_versions) and WINE_64BIT_ONLY=1
+# each select an environment beside the folder named: FOLDER-V, FOLDER-64bit-only.
+# Usage: scripts/wine-env.sh up FOLDER     makes the prefix once, starts the display, the
 #                                          wineserver and the desktop holder
 #        scripts/wine-env.sh down FOLDER   ends what up started there
 #        scripts/wine-env.sh probe         prints ON when Wine runs 32-bit programs here, else OFF
@@ -12,15 +11,13 @@
 
 wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_env_loader64=/usr/lib/wine/wine64
-# Versions a prefix may report besides the project's own, Windows 7 (Wine 8 in a 64-bit prefix
-# takes winxp64 for XP), set because Wine's default may change between releases.
+# Versions a prefix may report besides the project's own, Windows 7 (the default of Wine may change).
 wine_env_versions=(winxp64 win10)
 
-# Whether this machine executes 32-bit x86 programs, decided here alone by starting Wine's 32-bit
-# loader: WINE_ENV_32BIT is yes or no, WINE_ENV_32BIT_WHY says why not. Some kernels cannot execute
-# them at all, and Debian's wine and wineboot still pick that loader there and fail, so every Wine
-# call then goes through the 64-bit loader itself (WINE_ENV_LOADER). WINE_64BIT_ONLY=1 takes that
-# path on any machine.
+# Whether this machine executes 32-bit programs, decided here alone by starting Wine's 32-bit
+# loader: WINE_ENV_32BIT is yes or no, WINE_ENV_32BIT_WHY says why not. Where it cannot, Debian's
+# wine and wineboot still pick that loader, so every call goes to the 64-bit loader itself.
+# WINE_64BIT_ONLY=1 takes that path on any machine.
 if [ "${WINE_64BIT_ONLY:-}" = 1 ]; then
   WINE_ENV_32BIT=no
   WINE_ENV_32BIT_WHY="WINE_64BIT_ONLY=1 asks for 64-bit programs only"
@@ -33,8 +30,9 @@ else
   WINE_ENV_32BIT_WHY+=" (/usr/lib/wine/wine --version: ${wine_env_probe##*: })"
 fi
 unset wine_env_probe
-WINE_ENV_LOADER=wine
-[ "$WINE_ENV_32BIT" = yes ] || WINE_ENV_LOADER=$wine_env_loader64
+# The loader of every Wine call, and the preset whose programs the scripts run.
+WINE_ENV_LOADER=wine WINE_ENV_PRESET=i686
+[ "$WINE_ENV_32BIT" = yes ] || WINE_ENV_LOADER=$wine_env_loader64 WINE_ENV_PRESET=x86_64
 
 wine_env_say() { echo "wine-env: $*" >&2; }
 
@@ -63,8 +61,7 @@ wine_env_use() {
   if [ "$WINE_ENV_32BIT" = yes ]; then unset WINELOADER; else export WINELOADER=$wine_env_loader64; fi
 }
 
-# Runs a Wine program of a step of making a prefix, its output in LOG; on failure names the
-# command and shows its last lines.
+# wine_env_step LOG PROGRAM...: a step of making a prefix; on failure names it, with its last lines.
 wine_env_step() {
   local log=$1 status
   shift
@@ -77,11 +74,11 @@ wine_env_step() {
   return 1
 }
 
-# Makes DIR/prefix unless it is ready: a copy of the template made once by wineboot (one for each
-# kind of loader), then the Windows version, no crash dialog (a crashing test would hang on it)
-# and, unless the second argument is "plain", all windows inside one Wine desktop window: without
-# a window manager each hide of a top-level window otherwise stalls about two seconds. Wine draws
-# its caption buttons with Marlett, which it does not find in its own data folder here.
+# Makes DIR/prefix unless it is ready: a copy of the template made once by wineboot (one per kind
+# of loader; with Marlett, which Wine draws caption buttons with and does not find itself), then
+# the Windows version, no crash dialog (a crashing test would hang on it) and, unless the second
+# argument is "plain", one Wine desktop window for all windows: without a window manager each hide
+# of a top-level window otherwise stalls about two seconds.
 wine_env_prefix() {
   local dir=$1 template="$wine_env_repo/build/wine/template"
   [ "$WINE_ENV_32BIT" = yes ] || template+=-64bit-only
@@ -111,10 +108,9 @@ wine_env_prefix() {
   touch "$dir/prefix/.ready"
 }
 
-# Starts Xvfb on the first free display number from WINE_DISPLAY_NUMBER (57) up and keeps its
-# number and process id in DIR. A number with an X lock file or socket is someone else's and is
-# skipped (said unless one of our own environments holds it); a server that loses a race for a
-# number ends by itself and the next number is tried.
+# Starts Xvfb on the first free display number from WINE_DISPLAY_NUMBER (57) up, its number and
+# process id kept in DIR. A number with an X lock file or socket is skipped (and said, unless one
+# of our environments holds it); a server that loses a race for a number ends by itself.
 wine_env_display() {
   local dir=$1 first=${WINE_DISPLAY_NUMBER:-57} n pid ours
   ours=$(cat "$wine_env_repo"/build/*/wine*/xvfb.pid "$wine_env_repo"/build/wine/*/xvfb.pid \
@@ -143,12 +139,11 @@ wine_env_display() {
   return 1
 }
 
-# A hidden program of our own (scripts/desktop-hold.c) holds Wine's virtual desktop while the
-# environment is up: Wine closes it about a second after the last GUI program on it ended, and a
-# program starting in that second can lose its window. Being the environment's first Wine process,
-# it also gives Wine's services its log, not a caller's pipe. Built here when missing or older than
-# its source; 64-bit, so that it runs wherever Wine does, and started by the 64-bit loader itself,
-# whose process id is the program's.
+# A hidden program (scripts/desktop-hold.c) holds Wine's virtual desktop while the environment is
+# up: Wine closes it a second after the last GUI program on it ended, and a program starting in
+# that second can lose its window. As the first Wine process it also gives Wine's services its
+# log, not a caller's pipe. Built when older than its source; 64-bit, so that it runs wherever Wine
+# does, and started by the 64-bit loader itself, whose process id is the program's.
 wine_env_holder="$wine_env_repo/build/desktop-hold.exe"
 wine_env_holder_build() {
   local source="$wine_env_repo/scripts/desktop-hold.c"
@@ -179,8 +174,7 @@ wine_env_runs() {
   [ -n "$1" ] && tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null | grep -q "$2"
 }
 
-# Brings the environment of BASE up, unless it is: under a lock, so that any number of callers
-# may ask at once.
+# Brings the environment of BASE up unless it is, under a lock: any number of callers may ask.
 wine_env_up() {
   local dir
   dir=$(wine_env_dir "$1") || return 1

@@ -1,17 +1,14 @@
 #!/usr/bin/env bash
-# Runs the test kit (scripts/release.sh --tests) under a second, much newer Wine: Debian 13's
-# Wine 10, in a Debian 13 root of its own under build/wine10/, made once with debootstrap and
-# reused like the Wine prefixes (its .ready mark goes on only when every step of making it
-# worked). Each run unpacks the kit there and runs its run-tests.cmd through cmd under Wine 10,
-# on displays from the host's display number plus 300, with scripts/wine-env.sh copied into the
-# root. Every mount is undone and every process in the root ended on every way out.
+# Runs the test kit (scripts/release.sh --tests) under Debian 13's Wine 10, in a Debian 13 root
+# under build/wine10/, made once with debootstrap (marked .ready only when every step worked).
+# The kit runs through its run-tests.cmd, on displays from the host's display number plus 300.
+# Every mount is undone and every process in the root ended on every way out.
 # Usage: scripts/wine10.sh KIT.zip
 #        scripts/wine10.sh --root   (only makes the root, or gives it the packages it lacks)
-# Ends with the runners' exit code, their reports in build/wine10/report.txt; 1 when the root cannot be
-# made (no mirror, no permission to mount), naming the failing command and its last lines.
-# Making, mounting and entering the root need root: an ordinary user's run does those through
-# sudo (without a password prompt: run sudo -v first) and keeps everything else, the kit and the
-# Wine prefix inside the root among them, the user's own.
+# Ends with the runners' exit code, their reports in build/wine10/report.txt; 1 when the root
+# cannot be made, naming the failing command and its last lines. Making, mounting and entering
+# the root go through sudo -n for an ordinary user; all else, the kit and its prefix included,
+# stays the user's.
 set -uo pipefail
 PATH+=:/usr/sbin:/sbin
 sudo=""
@@ -26,11 +23,9 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 kit=${1:?usage: scripts/wine10.sh KIT.zip | --root}
 here=$repo/build/wine10
 root=$here/root
-# Inside the root: the scripts that start Xvfb and make the prefix, the kit, the prefix.
-inside=/waagenfuchs
+inside=/waagenfuchs  # the folder in the root for the scripts, the kits and their prefixes
 display=$((${WINE_DISPLAY_NUMBER:-57} + 300))
-# With the preloaders, as on the host (scripts/setup.sh): without them a Wine process now and then
-# ends at its start, its heap placed where Wine's shared user data must go.
+# With the preloaders, as on the host (scripts/setup.sh says why).
 packages=(wine wine64 wine32:i386 wine64-preloader wine32-preloader:i386 fonts-wine xvfb xauth)
 mounts=()
 
