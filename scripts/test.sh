@@ -56,11 +56,12 @@ check() {
   if "$@"; then count "$name" 1 0; else count "$name" 0 1; echo "$name: failed"; return 1; fi
 }
 
-# unchanged NAME PATHSPEC...: whether the check NAME passed before for these files and tools, as
-# they are now; passed NAME PATHSPEC... records it.
+# unchanged NAME PATHSPEC...: whether the check NAME passed before for the tracked files' contents
+# and the tools' versions as they are now; passed NAME PATHSPEC... records it.
 key_of() {
-  { git ls-files -s -- "$@"; git diff HEAD -- "$@"; dpkg-query -W cppcheck clang-tidy \
-      clang-format g++-mingw-w64-i686-posix python3; } 2>/dev/null | sha256sum | cut -c1-16
+  { git ls-files -z -- "$@" | xargs -0 sha256sum
+    dpkg-query -W cppcheck clang-tidy clang-format g++-mingw-w64-i686-posix python3; } 2>/dev/null |
+    sha256sum | cut -c1-16
 }
 unchanged() { [ "$(cat "$out/$1.passed" 2>/dev/null)" = "$(key_of "${@:2}")" ]; }
 passed() { key_of "${@:2}" >"$out/$1.passed"; }
