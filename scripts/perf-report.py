@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Rewrites the tables of docs/PERFORMANCE.md from what scripts/perf.sh measured into build/perf/:
-numbers.json (Google Benchmark), instructions.txt (callgrind), numbers.txt, events.txt and
-startup.txt (lines "sample SIDE VALUE" and the load averages), and the two program files.
-Only the text between a line "<!-- figures: NAME -->" and the next "<!-- end -->" changes."""
-import datetime, json, os, platform, re, statistics, struct, subprocess, sys
+"""Rewrites the tables in docs/PERFORMANCE.md from what scripts/perf.sh measured into build/perf/
+and the two programs: only the text between "<!-- figures: NAME -->" and "<!-- end -->" changes."""
+import json, os, platform, re, statistics, struct, subprocess, sys
+from datetime import datetime, timezone
+from pathlib import Path
 
 NUMBER_PAIRS = [  # (our benchmark, the standard library's, what is compared)
     (f"BM_{ours}/{length}", f"BM_{theirs}/{length}", f"`{ours}` vs `std::{std}`, {digits}")
@@ -20,12 +20,10 @@ GOAL_NUMBERS, GOAL_EVENTS, GOAL_STARTUP, GOAL_SIZE = 1.5, 1.3, 1.1, 4.0
 
 
 def table(head, *rows):
-    return "\n".join("| " + " | ".join(cells) + " |" for cells in [head, ["---"] * len(head), *rows])
-
+    return "\n".join(f"| {' | '.join(cells)} |" for cells in [head, ["---"] * len(head), *rows])
 
 def quartiles(values):
-    return tuple(statistics.quantiles(values, n=4, method="inclusive")) if values[1:] else values * 3
-
+    return statistics.quantiles(values, n=4, method="inclusive") if values[1:] else values * 3
 
 def quiet(values):  # others' work only ever adds time: the quieter starts show a program's own cost
     return statistics.quantiles(values, n=5, method="inclusive")[0]
@@ -34,36 +32,32 @@ def quiet(values):  # others' work only ever adds time: the quieter starts show 
 def comparison(what, ours, theirs, goal, unit, digits=1):
     """The cells of two sides measured alternately: the ratio is the median of per-round ratios."""
     low, ratio, high = quartiles([a / b for a, b in zip(ours, theirs)])
-    if ratio <= goal:
-        verdict = "met" if high <= goal else "met, within noise"
-    else:
-        verdict = "missed" if low > goal else "missed, within noise"
+    noise = ", within noise" if low <= goal < high else ""  # the middle half holds the goal
     sides = (f"{m:.{digits}f} {unit} ({lo:.{digits}f} to {hi:.{digits}f})"
              for lo, m, hi in map(quartiles, (ours, theirs)))
-    return [what, *sides, f"{ratio:.2f} ({low:.2f} to {high:.2f})", f"at most {goal:g}", verdict]
+    return [what, *sides, f"{ratio:.2f} ({low:.2f} to {high:.2f})", f"at most {goal:g}",
+            ("met" if ratio <= goal else "missed") + noise]
 
 
 def samples(path):
     """The values of each side in the order measured, and the load averages around the run."""
-    sides, load = {}, {}
-    with open(path) as log:
-        for fields in map(str.split, log):
-            if len(fields) == 3 and fields[0] == "sample":
-                sides.setdefault(fields[1], []).append(float(fields[2]))
-            elif len(fields) == 2 and fields[0] in ("load_before", "load_after"):
-                load[fields[0]] = fields[1]
-    return sides, f"{load.get('load_before', '?')} and {load.get('load_after', '?')}"
+    sides, load = {}, {"load_before": "?", "load_after": "?"}
+    for fields in map(str.split, Path(path).read_text().splitlines()):
+        if len(fields) == 3 and fields[0] == "sample":
+            sides.setdefault(fields[1], []).append(float(fields[2]))
+        elif len(fields) == 2 and fields[0] in load:
+            load[fields[0]] = fields[1]
+    return sides, " and ".join(load.values())
 
 
-def pe_sections(path):
-    """{name: bytes in the file} of the sections of a PE image."""
-    with open(path, "rb") as image:
-        data = image.read()
+def pe_image(path):
+    """The size of a PE image and {name: bytes in the file} of its sections."""
+    data = Path(path).read_bytes()
     header = struct.unpack_from("<I", data, 0x3C)[0]  # "PE\0\0", then the COFF file header
-    start = header + 24 + struct.unpack_from("<H", data, header + 20)[0]
-    entries = range(start, start + 40 * struct.unpack_from("<H", data, header + 6)[0], 40)
-    return {data[e:e + 8].rstrip(b"\0").decode("ascii", "replace"):
-            struct.unpack_from("<I", data, e + 16)[0] for e in entries}
+    count, optional_size = struct.unpack_from("<H12xH", data, header + 6)
+    start = header + 24 + optional_size  # the section table: name, ..., SizeOfRawData, ...
+    return len(data), {name.rstrip(b"\0").decode("ascii", "replace"): raw_size for name, raw_size
+                       in struct.iter_unpack("<8s8xI20x", data[start:start + 40 * count])}
 
 
 def output(*command):
@@ -74,28 +68,24 @@ def output(*command):
 
 
 def blocks(folder, program, minimal, preset):
-    """The text of each marked block, by the block's name."""
-    with open(os.path.join(folder, "numbers.json")) as data:
-        bench = json.load(data)
+    """The text of each marked block, by the block's name, from the measurements in folder."""
+    bench = json.loads((folder / "numbers.json").read_text())
     series = {}
     for run in sorted(bench["benchmarks"], key=lambda run: run.get("repetition_index", 0)):
         if run.get("run_type") == "iteration":
             series.setdefault(run["run_name"], []).append(run["cpu_time"])
-    with open(os.path.join(folder, "instructions.txt")) as log:
-        counts = {f[1]: int(f[2]) / int(f[3])
-                  for f in map(str.split, log) if len(f) == 4 and f[0] == "instructions"}
-    _, number_load = samples(os.path.join(folder, "numbers.txt"))
-    events, event_load = samples(os.path.join(folder, "events.txt"))  # nanoseconds per message
-    start, start_load = samples(os.path.join(folder, "startup.txt"))
-    size, size_minimal = os.path.getsize(program), os.path.getsize(minimal)
-    ours, theirs = pe_sections(program), pe_sections(minimal)
-    with open("/proc/cpuinfo") as info:
-        cpu = next((l.split(":", 1)[1].strip() for l in info if l.startswith("model name")), "?")
+    log = map(str.split, (folder / "instructions.txt").read_text().splitlines())
+    counts = {f[1]: int(f[2]) / int(f[3]) for f in log if len(f) == 4 and f[0] == "instructions"}
+    (_, number_load), (events, event_load), (start, start_load) = (  # events: ns per message
+        samples(folder / f"{name}.txt") for name in ("numbers", "events", "startup"))
+    (size, ours), (size_minimal, theirs) = pe_image(program), pe_image(minimal)
+    cpu = next((l.split(":", 1)[1].strip() for l in Path("/proc/cpuinfo").read_text().splitlines()
+                if l.startswith("model name")), "?")
     wine = output(os.environ.get("WINE_ENV_LOADER", "wine"), "--version")
     commit = output("git", "rev-parse", "--short", "HEAD") or "unknown"
     if output("git", "status", "--porcelain", "--", ".", ":!docs/PERFORMANCE.md"):
         commit += " with uncommitted changes"
-    when = datetime.datetime.fromisoformat(bench["context"]["date"]).astimezone(datetime.timezone.utc)
+    when = datetime.fromisoformat(bench["context"]["date"]).astimezone(timezone.utc)
 
     def step(what, a, b):
         low, median, high = quartiles([x / y for x, y in zip(start[a], start[b])])
@@ -120,39 +110,35 @@ def blocks(folder, program, minimal, preset):
         f"{preset} build under {wine or 'Wine'}, on {cpu} ({os.cpu_count()} logical cores), "
         f"kernel {platform.release()}. Rounds and the load average (1 minute) before and after: "
         f"number conversion {len(series[NUMBER_PAIRS[0][0]])} rounds, {number_load}; event loop "
-        f"{len(events['event_wait'])} rounds, {event_load}; start-up {len(start['program'])} rounds, "
-        f"{start_load}.",
+        f"{len(events['event_wait'])} rounds, {event_load}; start-up {len(start['program'])} "
+        f"rounds, {start_load}.",
         "instructions": table(["Instructions per call", "Ours", "Yardstick", "Ratio"], *(
             [what, f"{counts[a]:.1f}", f"{counts[b]:.1f}", f"{counts[a] / counts[b]:.2f}"]
             for a, b, what in NUMBER_PAIRS if a in counts and b in counts)),
         "startup": table(
             ["Step", "Extra time, median per round", "Extra time, quieter starts",
              "Ratio (middle half)"], *(step(*s) for s in STARTUP_STEPS),
-            ["What the goal allows", "", f"{(GOAL_STARTUP - 1) * quiet(start['minimal']):.1f} ms", ""]),
+            ["What the goal allows", "", f"{(GOAL_STARTUP - 1) * quiet(start['minimal']):.1f} ms",
+             ""]),
         "size": table(["Bytes in the file", "Program", "Minimal"], *(
             [f"`{name}`", f"{ours.get(name, 0):,}", f"{theirs.get(name, 0):,}"]
             for name in sorted(set(ours) | set(theirs)) if ours.get(name) or theirs.get(name))),
     }
 
 
-def rewrite(path, texts):
-    """Puts each block's text between its markers. Fails, leaving the file as it was, when a
-    block's markers are missing or the file marks a block that is not made here."""
-    with open(path, encoding="utf-8") as report:
-        old = report.read()
+if __name__ == "__main__":
+    if len(sys.argv) != 6:
+        sys.exit("usage: perf-report.py MEASUREMENTS PROGRAM MINIMAL PRESET REPORT\n" + __doc__)
+    texts, report_file = blocks(Path(sys.argv[1]), *sys.argv[2:5]), sys.argv[5]
+    # The file stays as it was when a block's markers are missing or it marks an unknown block.
+    old = Path(report_file).read_text(encoding="utf-8")
     block = re.compile(r"(<!-- figures: ([\w-]+) -->\n)(?:(?!<!-- figures:).)*?<!-- end -->", re.S)
     marked = [name for _, name in block.findall(old)]
     problems = [f"lacks the markers '<!-- figures: {name} -->' ... '<!-- end -->'"
                 for name in texts if name not in marked]
-    problems += [f"marks figures '{name}', which are not made here" for name in marked if name not in texts]
+    problems += [f"marks figures '{name}', which are not made here"
+                 for name in marked if name not in texts]
     if problems:
-        sys.exit(f"perf-report: {path} " + "; ".join(problems) + "; nothing written")
-    with open(path, "w", encoding="utf-8") as report:
-        report.write(block.sub(lambda m: f"{m.group(1)}\n{texts[m.group(2)]}\n\n<!-- end -->", old))
-
-
-if __name__ == "__main__":
-    if len(sys.argv) != 6:
-        sys.exit("usage: perf-report.py MEASUREMENTS PROGRAM MINIMAL PRESET REPORT\n" + __doc__)
-    measurements, program_file, minimal_file, measured_preset, report_file = sys.argv[1:]
-    rewrite(report_file, blocks(measurements, program_file, minimal_file, measured_preset))
+        sys.exit(f"perf-report: {report_file} " + "; ".join(problems) + "; nothing written")
+    new = block.sub(lambda m: f"{m.group(1)}\n{texts[m.group(2)]}\n\n<!-- end -->", old)
+    Path(report_file).write_text(new, encoding="utf-8")
