@@ -126,7 +126,7 @@ host_suite() {
       echo "release: built twice to the same bytes before, for these files and tools"
       count release 1 0
     else
-      check release nice -n 10 bash scripts/release.sh --check && passed release "${released[@]}"
+      check release nice -n 19 bash scripts/release.sh --check && passed release "${released[@]}"
     fi
   fi
 }
@@ -213,15 +213,15 @@ guest_no_root() {
     { echo "guest: without root or sudo, wine10.sh said: $said"; return 1; }
 }
 
-# The suites, each a background job; wait_for NAME waits for one, showing its output once. Builds,
-# the analysis and the release check yield to the tests, which have time limits: at nice 10, not
-# 19, at which they all but stop while anything else keeps the processors busy.
+# The suites, each a background job; wait_for NAME waits for one, showing its output once. Builds
+# and, most, the analysis and the release check, which only keep the processors busy, yield to
+# the tests, which have time limits.
 declare -A job
 run() {
   echo "== $1: started at $(($(date +%s) - began)) s"
   "$1_suite" >"$out/$1.log" 2>&1 </dev/null &
   job[$1]=$!
-  [ "$1" != analysis ] || renice -n 10 -p "$!" >/dev/null
+  [ "$1" != analysis ] || renice -n 19 -p "$!" >/dev/null
 }
 wait_for() {
   [ -n "${job[$1]:-}" ] || return 0
