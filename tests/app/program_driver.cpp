@@ -291,25 +291,33 @@ bool OptionChoose(ProgramProcess& program, int option, const ProgramHook& hook) 
   IntersectRect(&shown, &shown, &client);
   LONG x = (shown.left + shown.right) / 2;
   LONG y = (shown.top + shown.bottom) / 2;
-  MouseDown(x, y);
   // Input reaches the program in order, after the messages posted to it before: once the option
   // has taken the press (it captures the mouse), the program has taken all that came before, and
   // its choice still waits. The capture, unlike the pushed look, stays should a late pointer
   // move from the display carry the cursor off the option before the release brings it back.
-  bool pressed =
-      program.Await([&] { return GuiStateOf(program.ThreadId()).hwndCapture == button; },
-                    "the option in the choice window to take the press");
-  MouseUp(x, y);
-  return pressed && program.Await([&] { return !IsWindow(choice); }, "the choice window to close",
-                                  [&] {
-                                    POINT at = {};
-                                    GetCursorPos(&at);
-                                    return "button state " +
-                                           std::to_string(SendMessageA(button, BM_GETSTATE, 0, 0)) +
-                                           ", cursor at " + std::to_string(at.x) + "," +
-                                           std::to_string(at.y) + ", released at " +
-                                           std::to_string(x) + "," + std::to_string(y);
-                                  });
+  // Now and then, with the processors busy, the option still loses the press before the release
+  // comes (its capture and its pushed look go) and stays unchecked: no click was made, and a
+  // person would click again. So does this, up to three times: when the option has let go of
+  // the capture and is still unchecked seconds later (a click it takes checks it at once).
+  auto taken = [&] { return !IsWindow(choice) || SendMessageA(button, BM_GETCHECK, 0, 0) != 0; };
+  for (int attempt = 1;; ++attempt) {
+    MouseDown(x, y);
+    bool pressed =
+        program.Await([&] { return GuiStateOf(program.ThreadId()).hwndCapture == button; },
+                      "the option in the choice window to take the press");
+    MouseUp(x, y);
+    if (!pressed) return false;
+    PumpUntil([&] { return GuiStateOf(program.ThreadId()).hwndCapture != button; },
+              kProgramDeadlineMs);
+    if (attempt == 3 || PumpUntil(taken, 3000)) break;
+  }
+  return program.Await([&] { return !IsWindow(choice); }, "the choice window to close", [&] {
+    POINT at = {};
+    GetCursorPos(&at);
+    return "button state " + std::to_string(SendMessageA(button, BM_GETSTATE, 0, 0)) +
+           ", cursor at " + std::to_string(at.x) + "," + std::to_string(at.y) +
+           ", released at " + std::to_string(x) + "," + std::to_string(y);
+  });
 }
 
 // The colour that most pixels of rect show on the screen. In a text field that is its
